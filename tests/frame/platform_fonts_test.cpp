@@ -157,7 +157,7 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
     };
     const char* previous = std::getenv("KDLIB_FONT_DIRS");
     std::string saved = previous ? previous : "";
-    setenv("KDLIB_FONT_DIRS", dir.path().c_str(), 1);
+    kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
 
     for (int member = 0; member < 2; ++member) {
         Selection s(member == 0 ? "Kdtest Alpha" : "Kdtest Beta", 10, false, false);
@@ -175,9 +175,9 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
         EXPECT_EQ(head[1], 1);
     }
     if (previous)
-        setenv("KDLIB_FONT_DIRS", saved.c_str(), 1);
+        kdtest::setEnv("KDLIB_FONT_DIRS", saved);
     else
-        unsetenv("KDLIB_FONT_DIRS");
+        kdtest::unsetEnv("KDLIB_FONT_DIRS");
 }
 
 TEST(PlatformFonts, NoFontSelectedFailsCleanly) {
