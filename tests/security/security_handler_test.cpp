@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ struct PdfCase {
     int keyLength;
     int32_t permissions;
 };
+
+void PrintTo(const PdfCase& c, std::ostream* os) {
+    *os << "owner '" << c.owner << "' user '" << c.user << "' R" << c.revision << " n " << c.keyLength << " P "
+        << c.permissions;
+}
 
 // Writes a one-page PDF: the title string is encrypted in memory, the page
 // content in two streams through encryptFile (one plain, one compressed by
