@@ -18,7 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # libz-mingw-w64-dev: link the archive, so the DLL needs no zlib1.dll.
 set(ZLIB_USE_STATIC_LIBS ON)
 
+# Programs run under Wine, through a wrapper that keeps Wine's background
+# processes off CTest's output pipes.
 find_program(KDLIB_WINE NAMES wine wine64)
 if(KDLIB_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KDLIB_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 endif()
