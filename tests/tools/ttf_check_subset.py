@@ -96,7 +96,8 @@ def main():
         for name in a.draw.split(","):
             p1, p2 = DecomposingRecordingPen(sset), DecomposingRecordingPen(dset)
             sset[name].draw(p1)
-            dset[name].draw(p2)
+            # Subsets carry no post table, so glyph names differ: go by index.
+            dset[sub.getGlyphOrder()[src.getGlyphID(name)]].draw(p2)
             if p1.value != p2.value or not p1.value:
                 fail("glyph %s draws differently" % name)
     print("OK")
