@@ -1,0 +1,106 @@
+#include "text/mus.h"
+
+#include <memory>
+
+#include "frame/code_pages.h"
+#include "text/arabic_shaping.h"
+
+namespace kd {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// A work area of UTF-16 units: on the stack for the short runs hosts pass
+// most of the time, on the heap beyond that.
+class WorkArea {
+public:
+    explicit WorkArea(size_t units) {
+        if (units > kInline) {
+            heap_.reset(new char16_t[units]);
+            data_ = heap_.get();
+        }
+    }
+    char16_t* data() { return data_; }
+
+private:
+    static constexpr size_t kInline = 512;
+    char16_t inline_[kInline];
+    std::unique_ptr<char16_t[]> heap_;
+    char16_t* data_ = inline_;
+};
+
+bool hasArabicLetter(const char16_t* units, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (units[i] >= 0x0621 && units[i] <= 0x064A) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int makeUnicodeString(const char* text, int length, unsigned codePage, MusMode mode, CharCodeMap& chars,
+                      uint16_t& counter, const GlyphCodeMap* glyphs, char* output) {
+    if (text == nullptr || length <= 0 || output == nullptr) return 0;
+    if (mode == MusMode::TwoByte && glyphs == nullptr) return 0;
+
+    // Every byte gives at most one unit, so length units bound both areas
+    // and 4 x length bytes bound the output.
+    const size_t room = static_cast<size_t>(length);
+    WorkArea converted(room);
+    int n = toUtf16(codePage, text, length, converted.data(), length);
+    if (n <= 0) return 0;
+
+    const char16_t* units = converted.data();
+    // Shaping only changes Arabic letters; text without them is used as is.
+    const bool arabicText = hasArabicLetter(units, n);
+    WorkArea shaped(arabicText ? room : 0);
+    if (arabicText) {
+        n = arabic::toPresentationForms(units, n, shaped.data(), arabic::Order::Display);
+        units = shaped.data();
+    }
+
+    int produced = 0;
+    char* out = output;
+    for (int i = 0; i < n; ++i) {
+        const uint16_t u = units[i];
+        uint16_t code;
+        if (const uint16_t* known = chars.find(u)) {
+            code = *known;
+        } else {
+            code = counter;
+            chars.insertIfAbsent(u, code);
+            counter = static_cast<uint16_t>(counter + 1);
+        }
+        if (mode == MusMode::OneByte) {
+            out[0] = kHexDigits[(code >> 4) & 0xF];
+            out[1] = kHexDigits[code & 0xF];
+            out += 2;
+            produced += 1;
+        } else {
+            const int32_t* glyph = glyphs->find(static_cast<int32_t>(u));
+            const uint32_t value = glyph ? static_cast<uint32_t>(*glyph) & 0xFFFFu : 0u;
+            out[0] = kHexDigits[(value >> 12) & 0xF];
+            out[1] = kHexDigits[(value >> 8) & 0xF];
+            out[2] = kHexDigits[(value >> 4) & 0xF];
+            out[3] = kHexDigits[value & 0xF];
+            out += 4;
+            produced += 2;
+        }
+    }
+    return produced;
+}
+
+int toUnicodeBigEndian(const char* text, int length, unsigned codePage, char* output) {
+    if (text == nullptr || length <= 0 || output == nullptr) return 0;
+    WorkArea converted(static_cast<size_t>(length));
+    const int n = toUtf16(codePage, text, length, converted.data(), length);
+    if (n < 1) return n < 0 ? 0 : n;
+    const char16_t* units = converted.data();
+    for (int i = 0; i < n; ++i) {
+        output[2 * i] = static_cast<char>(units[i] >> 8);
+        output[2 * i + 1] = static_cast<char>(units[i] & 0xFF);
+    }
+    return n;
+}
+
+}  // namespace kd
