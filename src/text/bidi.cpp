@@ -98,120 +98,61 @@ const CodePageTable* tableFor(unsigned codePage) {
     return nullptr;
 }
 
-// Per-call work array: inline for the short lines hosts usually pass.
-template <class T, size_t Inline>
-class WorkArray {
-public:
-    explicit WorkArray(size_t count) {
-        if (count > Inline) {
-            heap_.reset(new T[count]);
-            data_ = heap_.get();
-        }
-    }
-    T* data() { return data_; }
-    T& operator[](size_t i) { return data_[i]; }
+bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
-private:
-    T inline_[Inline];
-    std::unique_ptr<T[]> heap_;
-    T* data_ = inline_;
-};
-
-constexpr size_t kInlineLine = 512;
-
-void reorder(const uint8_t* src, int64_t length, uint8_t* dst, const CodePageTable& table) {
-    const size_t len = static_cast<size_t>(length);
-    WorkArray<uint8_t, kInlineLine + 1> cls(len + 1);
-    for (size_t i = 0; i < len; ++i) cls[i] = table.cls[src[i]];
-    cls[len] = kBidiL;
-
-    // Resolve every position to L or R (0 for digits that open the text),
-    // flagging the positions that belong to numbers.
-    uint8_t p = 0;
-    for (size_t i = 0; i < len;) {
-        const uint8_t c = cls[i];
-        if (c == kBidiD) {
-            cls[i] = static_cast<uint8_t>(kBidiNumber | p);
-            ++i;
-            continue;
-        }
-        if (c == kBidiL || c == kBidiR) {
-            p = c;
-            ++i;
-            continue;
-        }
-        size_t stop = i + 1;
-        while (cls[stop] == kBidiW || cls[stop] == kBidiN) ++stop;  // cls[len] is L
-        const uint8_t stopClass = cls[stop];
-        const uint8_t r = stopClass == kBidiD ? p : (stopClass == p ? p : kBidiL);
-        for (size_t m = i; m < stop; ++m) {
-            const bool joins = m > 0 && cls[m] == kBidiW && (cls[m - 1] & kBidiNumber) != 0 &&
-                               (cls[m + 1] & kBidiNumber) != 0 && table.separator[src[m]] != 0;
-            cls[m] = joins ? static_cast<uint8_t>(r | kBidiNumber) : r;
-        }
-        p = r;
-        i = stop;
-    }
-
-    // Number runs: the entry at a run's end names its start and the entry at
-    // its start names its end. Positions are as wide as the length.
-    WorkArray<int64_t, kInlineLine> pair(len);
-    bool numberOpen = false;
-    size_t numberStart = 0;
-    auto closeNumber = [&](size_t end) {
-        pair[end] = static_cast<int64_t>(numberStart);
-        pair[numberStart] = static_cast<int64_t>(end);
-        numberOpen = false;
+// The reordering, worked out from the resolution rules so that it needs no
+// per-position work arrays:
+// - Outside right-to-left context every byte resolves to L (or 0 for
+//   digits that open the text) and is copied where it is.
+// - A right-to-left letter opens the context. Neutral and weak runs, digits
+//   and further right-to-left letters stay in it; an L letter, or a neutral
+//   run that reaches an L letter or the end of the text, closes it. So the
+//   reversed run spans from its first R letter to the last R letter or digit
+//   before the next L letter (or the end); the neutrals after that resolve
+//   to L and stay in place.
+// - Inside the run a number is a maximal sequence of digits and of single
+//   separators with a digit on each side; it keeps its order.
+// Positions are size_t, so any length works.
+void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& table) {
+    const uint8_t* cls = table.cls.data();
+    const uint8_t* separator = table.separator.data();
+    auto joinedSeparator = [&](size_t m) {
+        return m > 0 && m + 1 < len && cls[src[m]] == kBidiW && separator[src[m]] != 0 && isDigit(src[m - 1]) &&
+               isDigit(src[m + 1]);
     };
-    for (size_t i = 0; i < len; ++i) pair[i] = -1;
-
     size_t w = 0;
-    auto writeRun = [&](size_t s, size_t e) {
-        int64_t k = static_cast<int64_t>(e);
-        const int64_t first = static_cast<int64_t>(s);
-        while (k >= first) {
-            const int64_t b = pair[static_cast<size_t>(k)];
-            if (b >= first && b <= k && pair[static_cast<size_t>(b)] == k) {
-                const size_t count = static_cast<size_t>(k - b + 1);
-                std::memcpy(dst + w, src + b, count);
-                w += count;
-                k = b - 1;
-            } else {
-                dst[w++] = kMirror[src[k]];
-                --k;
-            }
-        }
-    };
+    size_t i = 0;
+    while (i < len) {
+        // Left-to-right context: copy up to the next right-to-left letter.
+        const size_t copyFrom = i;
+        while (i < len && cls[src[i]] != kBidiR) ++i;
+        std::memcpy(dst + w, src + copyFrom, i - copyFrom);
+        w += i - copyFrom;
+        if (i == len) break;
 
-    bool rtlOpen = false;
-    size_t rtlStart = 0;
-    size_t lastRtl = 0;
-    for (size_t i = 0; i < len; ++i) {
-        const uint8_t c = cls[i];
-        if ((c & kBidiNumber) != 0) {
-            if (!numberOpen) {
-                numberOpen = true;
-                numberStart = i;
-            }
-        } else if (numberOpen) {
-            closeNumber(i - 1);
+        // Right-to-left run from s to e.
+        const size_t s = i;
+        size_t e = i;
+        for (++i; i < len; ++i) {
+            const uint8_t c = cls[src[i]];
+            if (c == kBidiL) break;
+            if (c == kBidiR || c == kBidiD) e = i;
         }
-        if ((c & 0x0F) == kBidiR) {
-            lastRtl = i;
-            if (!rtlOpen) {
-                rtlOpen = true;
-                rtlStart = i;
+        size_t k = e + 1;
+        while (k > s) {
+            --k;
+            if (!isDigit(src[k])) {
+                dst[w++] = kMirror[src[k]];
+                continue;
             }
-        } else {
-            if (rtlOpen) {
-                writeRun(rtlStart, lastRtl);
-                rtlOpen = false;
-            }
-            dst[w++] = src[i];
+            size_t b = k;
+            while (b > s && (isDigit(src[b - 1]) || joinedSeparator(b - 1))) --b;
+            std::memcpy(dst + w, src + b, k - b + 1);
+            w += k - b + 1;
+            k = b;
         }
+        i = e + 1;
     }
-    if (numberOpen) closeNumber(len - 1);
-    if (rtlOpen) writeRun(rtlStart, lastRtl);
 }
 
 }  // namespace
@@ -241,7 +182,7 @@ int64_t formatBidi(const char* src, int64_t length, char* dst, unsigned codePage
         std::memcpy(copy.get(), in, len);
         in = copy.get();
     }
-    reorder(in, length, out, *table);
+    reorder(in, len, out, *table);
     return length;
 }
 
