@@ -22,7 +22,9 @@ std::string bidi(const std::string& text, int32_t codePage = 1255) {
     EXPECT_EQ(n, static_cast<int32_t>(text.size()));
     EXPECT_EQ(out.back(), '~');
     out.resize(text.size());
-    if (codePage == 1255 || codePage == 1256) EXPECT_EQ(out, reference(text, static_cast<unsigned>(codePage)));
+    if (codePage == 1255 || codePage == 1256) {
+        EXPECT_EQ(out, reference(text, static_cast<unsigned>(codePage)));
+    }
     return out;
 }
 
