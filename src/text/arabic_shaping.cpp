@@ -150,18 +150,24 @@ int shape(const Unit* input, int n, Unit* output, Order order) {
         }
         ++written;
     };
+    // Row of the unit read last before k (marks skipped), null when that
+    // unit is not a letter or there is none.
+    const Forms* prev = nullptr;
     for (int step = 0; step < n; ++step) {
         const int k = logical ? step : n - 1 - step;
-        if (k == consumed) continue;
         const unsigned c = input[k];
         const Forms* row = rowOf(c);
-        if (row == nullptr) {
-            emit(static_cast<Unit>(c));
+        if (k == consumed) {  // still the neighbour of what follows
+            prev = row;
             continue;
         }
-        const int pi = neighbourIndex(input, n, k, -forward);
-        const Forms* prev = pi < 0 ? nullptr : rowOf(input[pi]);
+        if (row == nullptr) {
+            emit(static_cast<Unit>(c));
+            if (!markUnit(c)) prev = nullptr;
+            continue;
+        }
         const bool prevJoins = prev != nullptr && (prev->initial != 0 || prev->medial != 0);
+        prev = row;
         const int qi = neighbourIndex(input, n, k, forward);
         const Forms* next = qi < 0 ? nullptr : rowOf(input[qi]);
         const bool nextJoins = next != nullptr && (next->medial != 0 || next->final != 0 || next->base == kTatweel);

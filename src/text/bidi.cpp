@@ -136,7 +136,10 @@ void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& 
         for (++i; i < len; ++i) {
             const uint8_t c = cls[src[i]];
             if (c == kBidiL) break;
-            if (c == kBidiR || c == kBidiD) e = i;
+            // e = i for an R letter or a digit, without a branch: letters and
+            // neutrals alternate too irregularly to predict.
+            const size_t keep = 0 - static_cast<size_t>((c & (kBidiR | kBidiNumber)) != 0);
+            e = (i & keep) | (e & ~keep);
         }
         size_t k = e + 1;
         while (k > s) {

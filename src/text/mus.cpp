@@ -1,14 +1,73 @@
 #include "text/mus.h"
 
+#include <array>
+#include <cstring>
 #include <memory>
 
 #include "frame/code_pages.h"
+#include "frame/codepage_tables.h"
 #include "text/arabic_shaping.h"
 
 namespace kd {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// "%02X" of every byte value.
+struct HexPairs {
+    char pair[256][2];
+    constexpr HexPairs() : pair{} {
+        for (int b = 0; b < 256; ++b) {
+            pair[b][0] = kHexDigits[b >> 4];
+            pair[b][1] = kHexDigits[b & 0xF];
+        }
+    }
+};
+constexpr HexPairs kHexPairs;
+
+// Single-byte code pages convert byte by byte, so each one's conversion is
+// asked of the platform once, for all 256 bytes, and reused.
+struct ByteTable {
+    char16_t unit[256];
+};
+
+class ByteTables {
+public:
+    static const ByteTable* find(unsigned codePage) {
+        static const ByteTables tables;
+        for (size_t i = 0; i < kCodePages.size(); ++i) {
+            if (kCodePages[i] == codePage) return tables.tables_[i].get();
+        }
+        return nullptr;
+    }
+
+private:
+    static constexpr std::array<unsigned, 10> kCodePages = {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+
+    ByteTables() {
+        for (size_t i = 0; i < kCodePages.size(); ++i) {
+            if (singleByteCodePage(kCodePages[i]) == nullptr) continue;
+            auto table = std::make_unique<ByteTable>();
+            bool complete = true;
+            for (int b = 0; b < 256 && complete; ++b) {
+                const char byte = static_cast<char>(b);
+                complete = toUtf16(kCodePages[i], &byte, 1, &table->unit[b], 1) == 1;
+            }
+            if (complete) tables_[i] = std::move(table);
+        }
+    }
+
+    std::array<std::unique_ptr<ByteTable>, 10> tables_;
+};
+
+int convert(unsigned codePage, const char* text, int length, char16_t* units) {
+    if (const ByteTable* table = ByteTables::find(codePage)) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+        for (int i = 0; i < length; ++i) units[i] = table->unit[bytes[i]];
+        return length;
+    }
+    return toUtf16(codePage, text, length, units, length);
+}
 
 // A work area of UTF-16 units: on the stack for the short runs hosts pass
 // most of the time, on the heap beyond that.
@@ -47,7 +106,7 @@ int makeUnicodeString(const char* text, int length, unsigned codePage, MusMode m
     // and 4 x length bytes bound the output.
     const size_t room = static_cast<size_t>(length);
     WorkArea converted(room);
-    int n = toUtf16(codePage, text, length, converted.data(), length);
+    int n = convert(codePage, text, length, converted.data());
     if (n <= 0) return 0;
 
     const char16_t* units = converted.data();
@@ -72,8 +131,7 @@ int makeUnicodeString(const char* text, int length, unsigned codePage, MusMode m
             counter = static_cast<uint16_t>(counter + 1);
         }
         if (mode == MusMode::OneByte) {
-            out[0] = kHexDigits[(code >> 4) & 0xF];
-            out[1] = kHexDigits[code & 0xF];
+            std::memcpy(out, kHexPairs.pair[code & 0xFF], 2);
             out += 2;
             produced += 1;
         } else {
@@ -93,8 +151,8 @@ int makeUnicodeString(const char* text, int length, unsigned codePage, MusMode m
 int toUnicodeBigEndian(const char* text, int length, unsigned codePage, char* output) {
     if (text == nullptr || length <= 0 || output == nullptr) return 0;
     WorkArea converted(static_cast<size_t>(length));
-    const int n = toUtf16(codePage, text, length, converted.data(), length);
-    if (n < 1) return n < 0 ? 0 : n;
+    const int n = convert(codePage, text, length, converted.data());
+    if (n < 1) return 0;
     const char16_t* units = converted.data();
     for (int i = 0; i < n; ++i) {
         output[2 * i] = static_cast<char>(units[i] >> 8);
