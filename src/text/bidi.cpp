@@ -100,6 +100,44 @@ const CodePageTable* tableFor(unsigned codePage) {
 
 bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
+uint64_t reverseBytes(uint64_t v) {
+#if defined(_MSC_VER)
+    return _byteswap_uint64(v);
+#else
+    return __builtin_bswap64(v);
+#endif
+}
+
+// Index of the highest set bit of a non-zero 8-bit mask.
+size_t highestBit(unsigned mask) {
+    size_t bit = 7;
+    while ((mask & (1u << bit)) == 0) --bit;
+    return bit;
+}
+
+// Per byte: 1 for an L letter, 2 for an R letter or a digit (the bytes that
+// can end a right-to-left run).
+struct ScanFlags {
+    std::array<uint8_t, 256> flag{};
+    constexpr explicit ScanFlags(const CodePageTable& table) {
+        for (unsigned b = 0; b < 256; ++b) {
+            const uint8_t c = table.cls[b];
+            flag[b] = c == kBidiL ? 1 : (c == kBidiR || c == kBidiD) ? 2 : 0;
+        }
+    }
+};
+constexpr ScanFlags kScan1255(kTable1255);
+constexpr ScanFlags kScan1256(kTable1256);
+
+// Bytes a reversed run cannot simply reverse: digits and brackets.
+constexpr std::array<uint8_t, 256> makeSpecial() {
+    std::array<uint8_t, 256> sp{};
+    for (unsigned b = '0'; b <= '9'; ++b) sp[b] = 1;
+    for (unsigned b : {'<', '>', '(', ')', '[', ']'}) sp[b] = 1;
+    return sp;
+}
+constexpr std::array<uint8_t, 256> kSpecial = makeSpecial();
+
 // The reordering, worked out from the resolution rules so that it needs no
 // per-position work arrays:
 // - Outside right-to-left context every byte resolves to L (or 0 for
@@ -112,9 +150,12 @@ bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 //   to L and stay in place.
 // - Inside the run a number is a maximal sequence of digits and of single
 //   separators with a digit on each side; it keeps its order.
-// Positions are size_t, so any length works.
-void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& table) {
+// Positions are size_t, so any length works. Both scans go eight bytes at a
+// time where they can: letters and neutrals alternate too irregularly for
+// byte-wise branches.
+void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& table, const ScanFlags& scan) {
     const uint8_t* cls = table.cls.data();
+    const uint8_t* flag = scan.flag.data();
     const uint8_t* separator = table.separator.data();
     auto joinedSeparator = [&](size_t m) {
         return m > 0 && m + 1 < len && cls[src[m]] == kBidiW && separator[src[m]] != 0 && isDigit(src[m - 1]) &&
@@ -133,26 +174,52 @@ void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& 
         // Right-to-left run from s to e.
         const size_t s = i;
         size_t e = i;
-        for (++i; i < len; ++i) {
-            const uint8_t c = cls[src[i]];
-            if (c == kBidiL) break;
-            // e = i for an R letter or a digit, without a branch: letters and
-            // neutrals alternate too irregularly to predict.
-            const size_t keep = 0 - static_cast<size_t>((c & (kBidiR | kBidiNumber)) != 0);
-            e = (i & keep) | (e & ~keep);
+        for (++i; i + 8 <= len; i += 8) {
+            unsigned any = 0;
+            unsigned keep = 0;
+            for (unsigned j = 0; j < 8; ++j) {
+                const unsigned f = flag[src[i + j]];
+                any |= f;
+                keep |= (f >> 1) << j;
+            }
+            if (any & 1) break;  // an L letter: find it byte by byte
+            if (keep != 0) e = i + highestBit(keep);
         }
-        size_t k = e + 1;
-        while (k > s) {
-            --k;
+        for (; i < len; ++i) {
+            const unsigned f = flag[src[i]];
+            if (f == 1) break;
+            if (f == 2) e = i;
+        }
+
+        // Write s..e from the top down.
+        size_t top = e + 1;
+        size_t scalarUntil = top;  // below this, try whole blocks again
+        while (top > s) {
+            if (top <= scalarUntil && top - s >= 8) {
+                unsigned special = 0;
+                for (unsigned j = 0; j < 8; ++j) special |= kSpecial[src[top - 8 + j]];
+                if (special == 0) {
+                    uint64_t v;
+                    std::memcpy(&v, src + top - 8, 8);
+                    v = reverseBytes(v);
+                    std::memcpy(dst + w, &v, 8);
+                    w += 8;
+                    top -= 8;
+                    continue;
+                }
+                scalarUntil = top - 8;  // this block goes byte by byte
+            }
+            const size_t k = top - 1;
             if (!isDigit(src[k])) {
                 dst[w++] = kMirror[src[k]];
+                top = k;
                 continue;
             }
             size_t b = k;
             while (b > s && (isDigit(src[b - 1]) || joinedSeparator(b - 1))) --b;
             std::memcpy(dst + w, src + b, k - b + 1);
             w += k - b + 1;
-            k = b;
+            top = b;
         }
         i = e + 1;
     }
@@ -185,7 +252,7 @@ int64_t formatBidi(const char* src, int64_t length, char* dst, unsigned codePage
         std::memcpy(copy.get(), in, len);
         in = copy.get();
     }
-    reorder(in, len, out, *table);
+    reorder(in, len, out, *table, codePage == 1255 ? kScan1255 : kScan1256);
     return length;
 }
 
