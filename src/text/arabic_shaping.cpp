@@ -82,6 +82,9 @@ struct Tables {
     std::array<int8_t, kLastBase - kFirstBase + 1> rowOfBase{};  // -1: not a letter
     std::array<uint16_t, kLastForm - kFirstForm + 1> baseOfForm{};  // 0: none
     std::array<bool, 0x100> mark{};  // marks all lie in 06xx
+    // The form each row takes, indexed by (preceding joins) * 2 + (following
+    // joins), with the fallbacks of the joining rules already applied.
+    std::array<std::array<uint16_t, 4>, sizeof kForms / sizeof kForms[0]> formFor{};
 
     constexpr Tables() {
         for (auto& r : rowOfBase) r = -1;
@@ -95,6 +98,15 @@ struct Tables {
                     baseOfForm[form - kFirstForm] = f.base;
                 }
             }
+        }
+        for (size_t row = 0; row < formFor.size(); ++row) {
+            const Forms& f = kForms[row];
+            const uint16_t initial = f.initial != 0 ? f.initial : f.isolated;
+            const uint16_t final = f.final != 0 ? f.final : f.isolated;
+            formFor[row][0] = f.isolated;
+            formFor[row][1] = initial;
+            formFor[row][2] = final;
+            formFor[row][3] = f.medial != 0 ? f.medial : f.final != 0 ? f.final : initial;
         }
         for (const auto& range : kMarkRanges) {
             for (unsigned u = range[0]; u <= range[1]; ++u) mark[u & 0xFF] = true;
@@ -181,16 +193,7 @@ int shape(const Unit* input, int n, Unit* output, Order order) {
                 continue;
             }
         }
-        uint16_t form;
-        if (prevJoins && nextJoins && row->medial != 0) {
-            form = row->medial;
-        } else if (prevJoins && row->final != 0) {
-            form = row->final;
-        } else if (nextJoins && row->initial != 0) {
-            form = row->initial;
-        } else {
-            form = row->isolated;
-        }
+        const uint16_t form = kTables.formFor[static_cast<size_t>(row - kForms)][(prevJoins ? 2 : 0) + (nextJoins ? 1 : 0)];
         emit(static_cast<Unit>(form));
     }
     if (!logical && written < n) {
