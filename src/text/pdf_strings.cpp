@@ -3,6 +3,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KD_PDF_STRING_SSE2 1
+#endif
+
 namespace kd {
 namespace {
 
@@ -13,6 +18,31 @@ constexpr std::array<uint8_t, 256> makeSpecial() {
     return s;
 }
 constexpr std::array<uint8_t, 256> kSpecial = makeSpecial();
+
+// The index of the first byte at or after i that is not written as itself,
+// or len.
+size_t plainRunEnd(const uint8_t* in, size_t i, size_t len) {
+#ifdef KD_PDF_STRING_SSE2
+    const __m128i backspace = _mm_set1_epi8('\b'), tab = _mm_set1_epi8('\t'), lineFeed = _mm_set1_epi8('\n'),
+                  carriageReturn = _mm_set1_epi8('\r'), open = _mm_set1_epi8('('), close = _mm_set1_epi8(')'),
+                  backslash = _mm_set1_epi8('\\');
+    for (; i + 16 <= len; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, backspace), _mm_cmpeq_epi8(v, tab));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, lineFeed), _mm_cmpeq_epi8(v, carriageReturn)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, open), _mm_cmpeq_epi8(v, close)));
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, backslash));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (mask != 0) {
+            unsigned bit = 0;
+            while ((mask & (1u << bit)) == 0) ++bit;
+            return i + bit;
+        }
+    }
+#endif
+    while (i < len && kSpecial[in[i]] == 0) ++i;
+    return i;
+}
 
 }  // namespace
 
@@ -36,8 +66,7 @@ int64_t escapePdfString(const char* src, int64_t length, const char* lineBreak, 
     size_t i = 0;
     while (i < len) {
         // Copy the run of bytes that stand for themselves in one go.
-        size_t run = i;
-        while (run < len && kSpecial[in[run]] == 0) ++run;
+        const size_t run = plainRunEnd(in, i, len);
         if (run > i) {
             std::memcpy(out, in + i, run - i);
             out += run - i;
