@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/code_pages.h"
 #include "frame/handle_registry.h"
 #include "kdlib.h"
 #include "text/code_maps.h"
@@ -255,6 +256,23 @@ TEST(Mus, RandomBytesKeepMapAndCounterInStep) {
                 ASSERT_EQ(static_cast<size_t>(font.next - before), grown) << codePage;
                 ASSERT_EQ(digits.find_first_not_of("0123456789ABCDEF"), std::string::npos);
             }
+        }
+    }
+}
+
+// Single-byte code pages are converted through tables taken from the
+// platform once; they must give what the platform gives for whole texts.
+TEST(Mus, ByteTablesMatchThePlatformConversion) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    for (int32_t codePage : {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+        const std::u16string expected = kd::toUtf16(static_cast<unsigned>(codePage), all.data(), 255);
+        ASSERT_EQ(expected.size(), 255u) << codePage;
+        std::string out(2 * all.size(), '\0');
+        ASSERT_EQ(_kd_ToUnicode(all.data(), 255, out.data(), codePage), 255);
+        for (size_t i = 0; i < expected.size(); ++i) {
+            const auto unit = static_cast<char16_t>((static_cast<uint8_t>(out[2 * i]) << 8) | static_cast<uint8_t>(out[2 * i + 1]));
+            ASSERT_EQ(unit, expected[i]) << codePage << " byte " << i + 1;
         }
     }
 }
