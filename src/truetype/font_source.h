@@ -48,6 +48,14 @@ public:
     explicit WindowReader(FontSource& source) : source_(source) {}
 
     void seekTo(uint64_t offset);
+    // Like seekTo, but keeps the window when offset already lies inside it.
+    void moveTo(uint64_t offset) {
+        if (offset >= base_ && offset < base_ + kWindowSize) {
+            pos_ = static_cast<uint32_t>(offset - base_);
+        } else {
+            seekTo(offset);
+        }
+    }
     uint64_t position() const { return base_ + pos_; }
     // Bytes left in the source from the current position (0 past the end).
     uint64_t remaining() const;

@@ -154,11 +154,11 @@ public:
     DiagLog& log() { return log_; }
 
 private:
-    struct GlyphExtent;
-    class SubsetWriter;
+    static constexpr int32_t kNoCode = -2;  // codeToGlyph_: code has no entry
 
     // readTables pieces
     void resetValues();
+    int32_t finishReading();
     bool chooseCollectionMember(uint32_t* memberOffset);
     void readDirectory();
     void readTable(const TableRecord& record);
@@ -176,8 +176,8 @@ private:
     int32_t addGlyph(uint32_t unicode, int32_t code);
     void collectFromCodeMask(const char* usedCodeMask, int32_t codePage);
     void addComposites();
-    void addGlyphComposites(int32_t glyph, std::vector<int32_t>& found);
-    int32_t writeSubset(int subsetMode, uint16_t* widthTable);
+    void addGlyphComposites(uint32_t offset, uint32_t length, std::vector<int32_t>& found);
+    int32_t writeSubset(const char* subsetFileName, int subsetMode, uint16_t* widthTable);
 
     DiagLog log_;
     uint16_t requestedName_[100] = {};
@@ -205,7 +205,7 @@ private:
 
     std::vector<int32_t> glyphList_;
     std::unordered_map<int32_t, int32_t> glyphToCode_;  // first code per glyph
-    std::vector<int32_t> codeToGlyph_;  // by one-byte code; -2 = no entry
+    std::vector<int32_t> codeToGlyph_;  // by one-byte code; kNoCode = no entry
     int codeToGlyphSize_ = 0;
     std::vector<int32_t> missingCodeList_;
     std::vector<CodeGlyphEntry> codeGlyphEntries_;
