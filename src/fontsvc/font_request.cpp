@@ -43,6 +43,11 @@ bool usesEngine(int code) {
 // Every request but 7 and 9 writes the record.
 bool writesRecord(int code) { return code != kRequestSymbolic && code != kRequestWholeFont; }
 
+// Bit value 1 refuses embedding; so does the OpenType restricted licence
+// (value 2) unless a less restrictive bit (4 preview & print, 8 editable)
+// is set too, as the licence rules of older fonts say.
+bool forbidsEmbedding(uint32_t fsType) { return (fsType & 1) != 0 || (fsType & 0x000E) == 0x0002; }
+
 int32_t scaled(int32_t value, int32_t unitsPerEm) { return value * 1000 / unitsPerEm; }
 
 // Request 1 and the width requests: GDI only.
@@ -187,7 +192,7 @@ int32_t getFontParameters(const FontRequest& in) {
 
     // Embedding: the licence first.
     platform::OutlineMetrics otm;
-    if (platform::getOutlineMetrics(dc.get(), &otm) && (otm.otmfsType & 1) != 0) return kFontNoEmbedding;
+    if (platform::getOutlineMetrics(dc.get(), &otm) && forbidsEmbedding(otm.otmfsType)) return kFontNoEmbedding;
 
     if (code == kRequestWholeFont) {
         if (in.subsetFileName == nullptr) return kOutputNotCreatable;

@@ -39,7 +39,7 @@ for gid, name in enumerate(order):
 print("inked", " ".join(map(str, inked)))
 for gid in differs:
     print("differs", gid)
-cmap = program["cmap"].getcmap(1, 0)
+cmap = program["cmap"].getcmap(1, 0) if "cmap" in program else None
 if cmap is not None:
     print("cmap10", " ".join("%d:%d" % (c, program.getGlyphID(n)) for c, n in sorted(cmap.cmap.items())))
 best = source.getBestCmap()
