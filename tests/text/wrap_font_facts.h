@@ -18,6 +18,7 @@ struct FontFacts {
     int upem = 0;
     int winAscent = 0, winDescent = 0, hheaAscender = 0, hheaDescender = 0, lineGap = 0;
     std::vector<int> advances;  // per character of the text asked for
+    std::vector<int> glyphs;    // glyph ids of those characters, -1 when missing
 };
 
 inline std::string hexOf(const std::string& utf8) {
@@ -41,12 +42,12 @@ inline FontFacts readFacts(const std::string& utf8Text) {
         if (word == "upem") in >> f.upem;
         else if (word == "vertical")
             in >> f.winAscent >> f.winDescent >> f.hheaAscender >> f.hheaDescender >> f.lineGap;
-        else if (word == "advances") {
+        else if (word == "advances" || word == "glyphs") {
             std::string rest;
             std::getline(in, rest);
             std::istringstream values(rest);
             int v;
-            while (values >> v) f.advances.push_back(v);
+            while (values >> v) (word == "glyphs" ? f.glyphs : f.advances).push_back(v);
         }
     }
     return f;

@@ -5,6 +5,7 @@ Output lines:
   upem <unitsPerEm>
   vertical <usWinAscent> <usWinDescent> <hhea ascender> <hhea descender> <hhea lineGap>
   advances <advance of each character of TEXT in font units> (glyph 0 for a missing one)
+  glyphs <glyph id of each character of TEXT, -1 for a missing one>
 """
 import sys
 from fontTools.ttLib import TTFont
@@ -23,3 +24,4 @@ for ch in text:
     name = cmap.get(ord(ch), order[0])
     advances.append(str(hmtx[name][0]))
 print("advances", " ".join(advances))
+print("glyphs", " ".join(str(font.getGlyphID(cmap[ord(ch)])) if ord(ch) in cmap else "-1" for ch in text))
