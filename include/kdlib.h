@@ -88,8 +88,9 @@ KDLIB_API void SetLogFolder(const char *folder);
  * embedding (fsType bit value 1, or a restricted licence without a less
  * restrictive bit); -666 nothing to embed (also: subset file not
  * creatable); -600 fontStreamFile or, for request 9, subsetFileName cannot
- * be created (nothing is left half-written: a file created by the call is
- * removed); -30/-555/zlib codes for compression failures. Files and GDI
+ * be created (checked before anything is written; request 9's program file
+ * is then removed, a complete subset of 8/10 stays); -30/-555/zlib codes
+ * for compression failures. Files and GDI
  * objects are released on every path. */
 KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
                             float size, int16_t bold, int16_t italic,
