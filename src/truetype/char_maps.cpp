@@ -81,14 +81,14 @@ void TrueTypeFont::readCmapFormat4(uint32_t subtableOffset) {
     for (uint16_t& v : glyphIdArray) v = reader_.readUInt16();
 
     // Codes already mapped keep their first glyph, so each code is visited
-    // once however the segments overlap: nextFree[c] leads past the codes
-    // taken (path halving keeps the walk short).
-    std::vector<uint32_t> nextFree(65537);
-    for (uint32_t c = 0; c <= 65536; ++c) nextFree[c] = c;
-    auto findFree = [&nextFree](uint32_t c) {
-        while (nextFree[c] != c) {
-            nextFree[c] = nextFree[nextFree[c]];
-            c = nextFree[c];
+    // once however the segments overlap: link[c] is 0 while c is free, else
+    // it leads further on (path halving keeps the walk short).
+    std::vector<uint32_t> link(65537);
+    auto findFree = [&link](uint32_t c) {
+        while (link[c] != 0) {
+            uint32_t next = link[c];
+            if (link[next] != 0) link[c] = link[next];
+            c = next;
         }
         return c;
     };
@@ -104,7 +104,7 @@ void TrueTypeFont::readCmapFormat4(uint32_t subtableOffset) {
                 glyph = g == 0 ? 0 : (g + static_cast<uint32_t>(idDelta[i])) & 0xFFFF;
             }
             unicodeMap_.insertIfAbsent(c, glyph);
-            nextFree[c] = c + 1;
+            link[c] = c + 1;
             KD_TRACE(log_, "read glyph i:%i j:%i glyph:%i \n", static_cast<int>(i), static_cast<int>(c),
                      static_cast<int>(glyph));
         }

@@ -21,6 +21,7 @@ bool FontSource::probeCollection() {
         uint32_t got = platform::getFontData(dc_, platform::kCollectionTable, 0, head, 4);
         if (got == platform::kFontDataError || got == 0) return false;
     } else if (file_) {
+        filePosition_ = kUnknown;
         if (std::fseek(file_, 0, SEEK_SET) != 0) return false;
         size_t got = std::fread(head, 1, 4, file_);
         std::fseek(file_, 0, SEEK_SET);
@@ -45,7 +46,7 @@ bool FontSource::open(bool collection) {
     long end = std::ftell(file_);
     if (end < 0) return false;
     size_ = static_cast<uint64_t>(end);
-    std::fseek(file_, 0, SEEK_SET);
+    filePosition_ = std::fseek(file_, 0, SEEK_SET) == 0 ? 0 : kUnknown;
     return true;
 }
 
@@ -57,8 +58,13 @@ void FontSource::read(uint64_t offset, uint8_t* buffer, size_t count) {
             uint32_t n = platform::getFontData(dc_, table_, static_cast<uint32_t>(offset), buffer,
                                                static_cast<uint32_t>(want));
             got = n == platform::kFontDataError ? 0 : std::min<size_t>(n, want);
-        } else if (file_ && std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0) {
-            got = std::fread(buffer, 1, want, file_);
+        } else if (file_) {
+            if (offset == filePosition_ || std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0) {
+                got = std::fread(buffer, 1, want, file_);
+                filePosition_ = got == want ? offset + got : kUnknown;
+            } else {
+                filePosition_ = kUnknown;
+            }
         }
     }
     if (got < count) std::memset(buffer + got, 0, count - got);

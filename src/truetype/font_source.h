@@ -26,6 +26,9 @@ public:
     // table 0) and learns its size. False when the size cannot be learned.
     bool open(bool collection);
     uint64_t size() const { return size_; }
+    // Forgets where the file stands (its owner may have moved it between
+    // our calls), so the next read seeks.
+    void forgetFilePosition() { filePosition_ = kUnknown; }
 
     // Copies count bytes from offset into buffer; the bytes that lie past
     // the end of the source (or that the source fails to deliver) become 0.
@@ -36,6 +39,10 @@ private:
     FILE* file_ = nullptr;
     uint32_t table_ = 0;
     uint64_t size_ = 0;
+    // Where a file read left the file, so a read that goes on from there
+    // needs no seek (a seek empties the runtime's buffer).
+    static constexpr uint64_t kUnknown = ~uint64_t{0};
+    uint64_t filePosition_ = kUnknown;
 };
 
 // Big-endian reader over a 3000-byte window of a FontSource: a table is

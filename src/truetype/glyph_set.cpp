@@ -2,6 +2,7 @@
 // font lacks, the widths handed to the caller, and the components of
 // composite glyphs.
 #include <algorithm>
+#include <set>
 
 #include "truetype/code_page_tables.h"
 #include "truetype/truetype_font.h"
@@ -156,9 +157,13 @@ void TrueTypeFont::addComposites() {
     // examined in all never exceeds the source's size.
     std::vector<bool> examined(numGlyphs, false);
     uint64_t budget = source_.size();
+    // Glyphs are examined in ascending order, so the glyph data is read
+    // front to back (a component below the current glyph is the rare jump).
+    std::set<int32_t> pending(glyphList_.begin(), glyphList_.end());
     std::vector<int32_t> found;
-    for (size_t i = 0; i < glyphList_.size(); ++i) {
-        int32_t g = glyphList_[i];
+    while (!pending.empty()) {
+        int32_t g = *pending.begin();
+        pending.erase(pending.begin());
         if (g < 0 || static_cast<size_t>(g) >= numGlyphs || examined[g]) continue;
         examined[g] = true;
         uint32_t start = locaOffsets_[g], end = locaOffsets_[g + 1];
@@ -169,6 +174,9 @@ void TrueTypeFont::addComposites() {
         found.clear();
         addGlyphComposites(start, static_cast<uint32_t>(length), found);
         glyphList_.insert(glyphList_.end(), found.begin(), found.end());
+        for (int32_t c : found) {
+            if (c >= 0 && static_cast<size_t>(c) < numGlyphs && !examined[c]) pending.insert(c);
+        }
         KD_TRACE(log_, "\n");
     }
 }

@@ -14,21 +14,31 @@ namespace {
 
 uint32_t padded(uint32_t n) { return (n + 3u) & ~3u; }
 
-// Big-endian output into the runtime's buffered file, counting bytes.
+// Big-endian output into the runtime's file, counting bytes. Small fields
+// are gathered here first: one fwrite per field would cost more than the
+// rest of the writer.
 class Output {
 public:
     explicit Output(FILE* file) : file_(file) {}
+    ~Output() { flush(); }
     void u16(uint32_t v) {
-        uint8_t b[2] = {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-        bytes(b, 2);
+        if (used_ + 2 > sizeof buffer_) flush();
+        buffer_[used_++] = static_cast<uint8_t>(v >> 8);
+        buffer_[used_++] = static_cast<uint8_t>(v);
+        count_ += 2;
     }
     void u32(uint32_t v) {
-        uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
-                        static_cast<uint8_t>(v)};
-        bytes(b, 4);
+        u16(v >> 16);
+        u16(v & 0xFFFF);
     }
     void bytes(const uint8_t* p, size_t n) {
-        std::fwrite(p, 1, n, file_);
+        if (used_ + n > sizeof buffer_) flush();
+        if (n >= sizeof buffer_) {
+            std::fwrite(p, 1, n, file_);
+        } else {
+            std::memcpy(buffer_ + used_, p, n);
+            used_ += n;
+        }
         count_ += static_cast<uint32_t>(n);
     }
     void zeros(size_t n) {
@@ -39,11 +49,17 @@ public:
             n -= k;
         }
     }
+    void flush() {
+        if (used_ > 0) std::fwrite(buffer_, 1, used_, file_);
+        used_ = 0;
+    }
     uint32_t count() const { return count_; }
 
 private:
     FILE* file_;
     uint32_t count_ = 0;
+    size_t used_ = 0;
+    uint8_t buffer_[16384];
 };
 
 char printableCode(int32_t c) { return c >= 32 && c < 127 ? static_cast<char>(c) : '?'; }
@@ -73,6 +89,7 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
     subsetFile_ = std::fopen(subsetFileName, "wb");
     if (!subsetFile_) return 0;
     subsetByteCount_ = 0;
+    source_.forgetFilePosition();
     addComposites();
 
     std::sort(glyphList_.begin(), glyphList_.end());
@@ -253,6 +270,7 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
 
     locaOffsets_ = std::move(newLoca);
     subsetByteCount_ = out.count();
+    out.flush();
     std::fclose(subsetFile_);
     subsetFile_ = nullptr;
     return static_cast<int32_t>(subsetByteCount_);
