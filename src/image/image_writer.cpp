@@ -216,7 +216,8 @@ int dobmp(const DobmpArgs& args) {
         fprintf(m, "<< /Type /XObject");
         fprintf(m, " /Subtype /Image");
         fprintf(m, " /Width %d", info.maskWidth);
-        fprintf(m, " /Height %d", info.maskHeight);
+        // A top-down bitmap's negative height is its row order, not a size.
+        fprintf(m, " /Height %d", int32_t(absHeight(info.maskHeight)));
         fprintf(m, " /Length %d 0 R", smaskObj);
         fprintf(m, " /ColorSpace /DeviceGray");
         fprintf(m, " /BitsPerComponent %d", info.maskBitsPerComponent);

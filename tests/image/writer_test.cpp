@@ -96,6 +96,14 @@ TEST(ImageWriter, AlphaBitmapMaskKeptOrDropped) {
     EXPECT_EQ(o.maskData, (Bytes{255, 77, 255, 255, 255, 255}));
     EXPECT_EQ(inflateAll(o.data), (Bytes{30, 20, 3, 30, 20, 4, 30, 20, 5, 30, 20, 0, 30, 20, 1, 30, 20, 2}));
 
+    {  // top-down: the mask dictionary still has a positive height
+        Bytes px(4 * 6, 9);
+        writeFile(dir.file("td.bmp"),
+                  bitmapFile(infoHeader(108, 3, -2, 32, 3, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), {}, px));
+        Output td = runDobmp(dir, dir.file("td.bmp"), call);
+        EXPECT_NE(td.maskDict.find(" /Width 3 /Height 2 "), std::string::npos) << td.maskDict;
+        EXPECT_EQ(td.maskData, Bytes(6, 9));
+    }
     call.smaskObj = -1;  // no mask wanted
     std::remove(o.maskPath.c_str());
     o = runDobmp(dir, v4("alpha2.bmp", 77), call);
