@@ -28,6 +28,10 @@ uint8_t charsetForCodePage(uint16_t codePage) {
     }
 }
 
+int32_t pointsToPixels(int16_t size, int pixelsPerInch) {
+    return (int32_t{size} * pixelsPerInch * 10) / 720;
+}
+
 platform::DeviceContext createDisplayContext() {
     platform::DeviceContext dc = platform::createDisplayDC();
     if (dc) platform::setMapMode(dc, platform::kMapModeText);
@@ -43,7 +47,7 @@ void buildLogFont(platform::DeviceContext dc, platform::LogFont& logFont, const 
     std::memcpy(logFont.lfFaceName, faceName, n);
     logFont.lfFaceName[n] = '\0';
 
-    int32_t h = (int32_t{size} * platform::getDeviceCaps(dc, platform::kLogPixelsY) * 10) / 720;
+    int32_t h = pointsToPixels(size, platform::getDeviceCaps(dc, platform::kLogPixelsY));
     platform::Point points[2] = {{0, h}, {0, 0}};
     platform::dpToLp(dc, &points[0], 1);
     platform::dpToLp(dc, &points[1], 1);

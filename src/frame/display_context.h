@@ -13,6 +13,10 @@ namespace kd {
 // GDI character set of a code page (1 = default for any page not listed).
 uint8_t charsetForCodePage(uint16_t codePage);
 
+// Em height in device pixels of a size in points: size x dpi x 10 / 720,
+// truncated toward zero.
+int32_t pointsToPixels(int16_t size, int pixelsPerInch);
+
 // CreateDC("DISPLAY") in mapping mode MM_TEXT; null when none can be made.
 platform::DeviceContext createDisplayContext();
 
