@@ -71,11 +71,27 @@ KDLIB_API void SetLogFolder(const char *folder);
  * record: request 1 needs 5 integers, width requests 256, request 20 a
  * 756-byte record, requests 8 and 10 room for the missing-code list and the
  * code-glyph entries (3 + 256 + 2 x codes integers is always enough).
- * widthTable: request 8 needs 258 values, request 10 2 + 2 x codes.
+ * widthTable: request 8 needs 258 values, request 10 2 + 2 x codes (may be
+ * null: no widths are written). Sizing record and widthTable is the host's
+ * contract; the library does not know their size.
+ * faceName: at most 31 characters are used (a longer name is cut); null is
+ * empty. size: points, truncated to a 16-bit integer (saturated).
+ * Flag 0x400 is ignored by requests 8, 9 and 10, which write subsetFileName.
+ * Requests 8, 9, 10: the program goes to subsetFileName, its compressed
+ * stream (after "/Filter /FlateDecode", "/Length1 n", ">>", "stream" lines)
+ * to fontStreamFile unless that is empty; result = compressed bytes, 0
+ * without a stream file. Request 9 on a member of a font collection writes
+ * the member as a standalone font (its own tables, offsets rebased).
  * Results: 0 or a count/length as described; -1 no display context, no
- * font, unreadable font file or data; -500 no map for request 10 or font
- * forbids embedding; -666 nothing to embed; -30/-555/zlib codes for
- * compression failures. */
+ * font, unreadable font file or data; -2 record is null for a request that
+ * writes it; -500 no (live) map for request 10 or 21, or the font forbids
+ * embedding (fsType bit value 1, or a restricted licence without a less
+ * restrictive bit); -666 nothing to embed (also: subset file not
+ * creatable); -600 fontStreamFile or, for request 9, subsetFileName cannot
+ * be created (checked before anything is written; request 9's program file
+ * is then removed, a complete subset of 8/10 stays); -30/-555/zlib codes
+ * for compression failures. Files and GDI
+ * objects are released on every path. */
 KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
                             float size, int16_t bold, int16_t italic,
                             uint16_t request, int32_t *record,
@@ -87,8 +103,13 @@ KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
 
 /* Collects the characters a document uses per font and writes one subset
  * TrueType file per font ("<folder>font<N>.ttf"). A key is the face name
- * followed by 8 style characters: 'B' 8th from the end for bold, 'I' 7th
- * from the end for italic. Handles are passed pointer-sized. */
+ * (at most 31 characters are used) followed by 8 style characters: 'B' 8th
+ * from the end for bold, 'I' 7th from the end for italic; a key shorter
+ * than 8 characters is all face name. AddText returns the key's font number
+ * (1, 2, ... in order of first use), GetCount and WriteFontFiles the number
+ * of fonts (a font whose file cannot be written is skipped). Handle 0 or a
+ * released handle: every function returns 0. Handles are passed
+ * pointer-sized. */
 KDLIB_API int32_t _zo_fontProcessor_Init(void);
 KDLIB_API int32_t _zo_fontProcessor_AddText(intptr_t handle, const char *text,
                                             int32_t codePage, const char *key);
@@ -226,11 +247,17 @@ KDLIB_API int32_t formatBIDIString(const char *src, int32_t length, char *dst,
 
 /* ---- Wrapping and trimming --------------------------------------------- */
 
-/* Widths are in thousandths of an inch. lines receives 3 metric entries and
- * 3 integers per line; the host sizes it for 3 + 3 x (characters + 1)
- * integers. Code pages 65001, 1200, 1201 hand ww/_pvTrimA over to the
- * UTF-16 twin. Results: lines written / trim result, -1 when no display
- * context or font can be made. */
+/* Widths are in thousandths of an inch; the font is measured at ten times
+ * the size. lines receives 3 metric entries (height, external leading,
+ * ascent) and, per line, its 1-based first and last position and width;
+ * the host sizes it for 3 + 3 x (characters + 1) integers (its contract:
+ * no more lines than that are written). Code pages 65001, 1200, 1201 hand
+ * ww/_pvTrimA over to the UTF-16 twin (1200/1201: the text is UTF-16LE/BE
+ * ending in a 16-bit zero). Trim modes: 0/1 last character that fits,
+ * 2 last space or CR that fits, 3/4 the same leaving room for an ellipsis,
+ * 5 head steps x 100000 + tail characters around an ellipsis (-1 when they
+ * meet). A null text is empty. Results: lines written / trim result, -1
+ * when no display context or font can be made or lines is null. */
 KDLIB_API int32_t ww(const char *text, const char *faceName, float size,
                      int16_t italic, int16_t bold, float maxWidth,
                      int32_t *lines, int16_t wordWrap, uint16_t codePage,

@@ -11,7 +11,7 @@ packages=(
   python3 python3-fonttools python3-pil
   qpdf poppler-utils fonts-dejavu-core
   libharfbuzz-dev libssl-dev
-  imagemagick libwmf-bin
+  imagemagick libwmf-bin gsfonts
 )
 
 missing=()

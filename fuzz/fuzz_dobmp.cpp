@@ -1,0 +1,30 @@
+// dobmp (with its own soft mask planned) and ExtractFromBMP on arbitrary
+// bytes, for an old and a new PDF version.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "kdlib.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string base = "/tmp/kdlib-fuzz-dobmp-" + std::to_string(getpid());
+    static const std::string image = base + ".img", out = base + ".data", mask = base + ".mask",
+                             side = base + ".side";
+    FILE* f = fopen(image.c_str(), "wb");
+    if (!f) return 0;
+    fwrite(data, 1, size, f);
+    fclose(f);
+    for (int32_t version : {14, 17}) {
+        int16_t w, h;
+        int32_t smask = 0, sideObj = 0;
+        dobmp(image.c_str(), out.c_str(), 10, &w, &h, 0, 0, "", side.c_str(), &sideObj, mask.c_str(), &smask, version,
+              "SMask", version == 14 ? 1 : 2);
+    }
+    ExtractFromBMP(image.c_str(), side.c_str());
+    std::remove(out.c_str());
+    std::remove(mask.c_str());
+    std::remove(side.c_str());
+    return 0;
+}

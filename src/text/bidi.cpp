@@ -1,0 +1,259 @@
+#include "text/bidi.h"
+
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace kd {
+namespace {
+
+struct Range {
+    uint8_t first, last, cls;
+};
+
+constexpr Range kClasses1255[] = {
+    {0x41, 0x5A, kBidiL}, {0x61, 0x7A, kBidiL}, {0x83, 0x83, kBidiL}, {0xB5, 0xB5, kBidiL}, {0xFD, 0xFD, kBidiL},
+    {0xCE, 0xCE, kBidiR}, {0xD0, 0xD0, kBidiR}, {0xD3, 0xD8, kBidiR}, {0xE0, 0xFA, kBidiR}, {0xFE, 0xFE, kBidiR},
+    {0x23, 0x25, kBidiW}, {0x2B, 0x2F, kBidiW}, {0x3A, 0x3A, kBidiW}, {0x80, 0x80, kBidiW}, {0x89, 0x89, kBidiW},
+    {0xA0, 0xA0, kBidiW}, {0xA2, 0xA5, kBidiW}, {0xB0, 0xB3, kBidiW}, {0xB9, 0xB9, kBidiW}, {0xC0, 0xCD, kBidiW},
+    {0xCF, 0xCF, kBidiW}, {0xD1, 0xD2, kBidiW}, {0xD9, 0xDF, kBidiW}, {0xFB, 0xFC, kBidiW}, {0xFF, 0xFF, kBidiW},
+    {0x00, 0x22, kBidiN}, {0x26, 0x2A, kBidiN}, {0x3B, 0x40, kBidiN}, {0x5B, 0x60, kBidiN}, {0x7B, 0x7F, kBidiN},
+    {0x81, 0x82, kBidiN}, {0x84, 0x88, kBidiN}, {0x8A, 0x9F, kBidiN}, {0xA1, 0xA1, kBidiN}, {0xA6, 0xAF, kBidiN},
+    {0xB4, 0xB4, kBidiN}, {0xB6, 0xB8, kBidiN}, {0xBA, 0xBF, kBidiN},
+    {0x30, 0x39, kBidiD},
+};
+
+constexpr Range kClasses1256[] = {
+    {0x41, 0x5A, kBidiL}, {0x61, 0x7A, kBidiL}, {0x83, 0x83, kBidiL}, {0x8C, 0x8C, kBidiL}, {0x9C, 0x9C, kBidiL},
+    {0xB5, 0xB5, kBidiL}, {0xE0, 0xE0, kBidiL}, {0xE2, 0xE2, kBidiL}, {0xE7, 0xEB, kBidiL}, {0xEE, 0xEF, kBidiL},
+    {0xF4, 0xF4, kBidiL}, {0xF9, 0xF9, kBidiL}, {0xFB, 0xFD, kBidiL},
+    {0xBF, 0xD6, kBidiR}, {0xD8, 0xDF, kBidiR}, {0xE1, 0xE1, kBidiR}, {0xE3, 0xE6, kBidiR}, {0xEC, 0xED, kBidiR},
+    {0xFE, 0xFF, kBidiR},
+    {0x23, 0x25, kBidiW}, {0x2B, 0x2F, kBidiW}, {0x3A, 0x3A, kBidiW}, {0x80, 0x81, kBidiW}, {0x89, 0x8A, kBidiW},
+    {0x8D, 0x90, kBidiW}, {0x9F, 0xA5, kBidiW}, {0xAA, 0xAA, kBidiW}, {0xB0, 0xB3, kBidiW}, {0xB9, 0xBA, kBidiW},
+    {0xF0, 0xF3, kBidiW}, {0xF5, 0xF6, kBidiW}, {0xF8, 0xF8, kBidiW}, {0xFA, 0xFA, kBidiW},
+    {0x00, 0x22, kBidiN}, {0x26, 0x2A, kBidiN}, {0x3B, 0x40, kBidiN}, {0x5B, 0x60, kBidiN}, {0x7B, 0x7F, kBidiN},
+    {0x82, 0x82, kBidiN}, {0x84, 0x88, kBidiN}, {0x8B, 0x8B, kBidiN}, {0x91, 0x9B, kBidiN}, {0x9D, 0x9E, kBidiN},
+    {0xA6, 0xA9, kBidiN}, {0xAB, 0xAF, kBidiN}, {0xB4, 0xB4, kBidiN}, {0xB6, 0xB8, kBidiN}, {0xBB, 0xBE, kBidiN},
+    {0xD7, 0xD7, kBidiN}, {0xF7, 0xF7, kBidiN},
+    {0x30, 0x39, kBidiD},
+};
+
+// Separators that join the digits around them into one number.
+constexpr Range kSeparatorsCommon[] = {
+    {0x23, 0x25, 1}, {0x2C, 0x2C, 1}, {0x2E, 0x2F, 1}, {0x3A, 0x3A, 1},
+};
+constexpr Range kSeparators1255[] = {
+    {0xA0, 0xA0, 1}, {0xA2, 0xA5, 1}, {0xB0, 0xB3, 1}, {0xB9, 0xB9, 1},
+    {0xC0, 0xCD, 1}, {0xCF, 0xCF, 1}, {0xD1, 0xD2, 1},
+};
+constexpr Range kSeparators1256[] = {
+    {0xA0, 0xA5, 1}, {0xB0, 0xB3, 1}, {0xB9, 0xB9, 1},
+};
+
+struct CodePageTable {
+    std::array<uint8_t, 256> cls{};
+    std::array<uint8_t, 256> separator{};
+    bool complete = true;  // every byte has exactly one class
+
+    template <size_t C, size_t S>
+    constexpr CodePageTable(const Range (&classes)[C], const Range (&separators)[S]) {
+        std::array<int, 256> seen{};
+        for (const Range& r : classes) {
+            for (unsigned b = r.first; b <= r.last; ++b) {
+                cls[b] = r.cls;
+                ++seen[b];
+            }
+        }
+        for (int count : seen) complete = complete && count == 1;
+        for (const Range& r : kSeparatorsCommon) {
+            for (unsigned b = r.first; b <= r.last; ++b) separator[b] = 1;
+        }
+        for (const Range& r : separators) {
+            for (unsigned b = r.first; b <= r.last; ++b) separator[b] = 1;
+        }
+    }
+};
+
+constexpr CodePageTable kTable1255(kClasses1255, kSeparators1255);
+constexpr CodePageTable kTable1256(kClasses1256, kSeparators1256);
+static_assert(kTable1255.complete && kTable1256.complete);
+
+constexpr std::array<uint8_t, 256> makeMirror() {
+    std::array<uint8_t, 256> m{};
+    for (unsigned b = 0; b < 256; ++b) m[b] = static_cast<uint8_t>(b);
+    m['<'] = '>';
+    m['>'] = '<';
+    m['('] = ')';
+    m[')'] = '(';
+    m['['] = ']';
+    m[']'] = '[';
+    return m;
+}
+constexpr std::array<uint8_t, 256> kMirror = makeMirror();
+
+const CodePageTable* tableFor(unsigned codePage) {
+    if (codePage == 1255) return &kTable1255;
+    if (codePage == 1256) return &kTable1256;
+    return nullptr;
+}
+
+bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
+
+uint64_t reverseBytes(uint64_t v) {
+#if defined(_MSC_VER)
+    return _byteswap_uint64(v);
+#else
+    return __builtin_bswap64(v);
+#endif
+}
+
+// Index of the highest set bit of a non-zero 8-bit mask.
+size_t highestBit(unsigned mask) {
+    size_t bit = 7;
+    while ((mask & (1u << bit)) == 0) --bit;
+    return bit;
+}
+
+// Per byte: 1 for an L letter, 2 for an R letter or a digit (the bytes that
+// can end a right-to-left run).
+struct ScanFlags {
+    std::array<uint8_t, 256> flag{};
+    constexpr explicit ScanFlags(const CodePageTable& table) {
+        for (unsigned b = 0; b < 256; ++b) {
+            const uint8_t c = table.cls[b];
+            flag[b] = c == kBidiL ? 1 : (c == kBidiR || c == kBidiD) ? 2 : 0;
+        }
+    }
+};
+constexpr ScanFlags kScan1255(kTable1255);
+constexpr ScanFlags kScan1256(kTable1256);
+
+// Bytes a reversed run cannot simply reverse: digits and brackets.
+constexpr std::array<uint8_t, 256> makeSpecial() {
+    std::array<uint8_t, 256> sp{};
+    for (unsigned b = '0'; b <= '9'; ++b) sp[b] = 1;
+    for (unsigned b : {'<', '>', '(', ')', '[', ']'}) sp[b] = 1;
+    return sp;
+}
+constexpr std::array<uint8_t, 256> kSpecial = makeSpecial();
+
+// The reordering, worked out from the resolution rules so that it needs no
+// per-position work arrays:
+// - Outside right-to-left context every byte resolves to L (or 0 for
+//   digits that open the text) and is copied where it is.
+// - A right-to-left letter opens the context. Neutral and weak runs, digits
+//   and further right-to-left letters stay in it; an L letter, or a neutral
+//   run that reaches an L letter or the end of the text, closes it. So the
+//   reversed run spans from its first R letter to the last R letter or digit
+//   before the next L letter (or the end); the neutrals after that resolve
+//   to L and stay in place.
+// - Inside the run a number is a maximal sequence of digits and of single
+//   separators with a digit on each side; it keeps its order.
+// Positions are size_t, so any length works. Both scans go eight bytes at a
+// time where they can: letters and neutrals alternate too irregularly for
+// byte-wise branches.
+void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& table, const ScanFlags& scan) {
+    const uint8_t* cls = table.cls.data();
+    const uint8_t* flag = scan.flag.data();
+    const uint8_t* separator = table.separator.data();
+    auto joinedSeparator = [&](size_t m) {
+        return m > 0 && m + 1 < len && cls[src[m]] == kBidiW && separator[src[m]] != 0 && isDigit(src[m - 1]) &&
+               isDigit(src[m + 1]);
+    };
+    size_t w = 0;
+    size_t i = 0;
+    while (i < len) {
+        // Left-to-right context: copy up to the next right-to-left letter.
+        const size_t copyFrom = i;
+        while (i < len && cls[src[i]] != kBidiR) ++i;
+        std::memcpy(dst + w, src + copyFrom, i - copyFrom);
+        w += i - copyFrom;
+        if (i == len) break;
+
+        // Right-to-left run from s to e.
+        const size_t s = i;
+        size_t e = i;
+        for (++i; i + 8 <= len; i += 8) {
+            unsigned any = 0;
+            unsigned keep = 0;
+            for (unsigned j = 0; j < 8; ++j) {
+                const unsigned f = flag[src[i + j]];
+                any |= f;
+                keep |= (f >> 1) << j;
+            }
+            if (any & 1) break;  // an L letter: find it byte by byte
+            if (keep != 0) e = i + highestBit(keep);
+        }
+        for (; i < len; ++i) {
+            const unsigned f = flag[src[i]];
+            if (f == 1) break;
+            if (f == 2) e = i;
+        }
+
+        // Write s..e from the top down.
+        size_t top = e + 1;
+        size_t scalarUntil = top;  // below this, try whole blocks again
+        while (top > s) {
+            if (top <= scalarUntil && top - s >= 8) {
+                unsigned special = 0;
+                for (unsigned j = 0; j < 8; ++j) special |= kSpecial[src[top - 8 + j]];
+                if (special == 0) {
+                    uint64_t v;
+                    std::memcpy(&v, src + top - 8, 8);
+                    v = reverseBytes(v);
+                    std::memcpy(dst + w, &v, 8);
+                    w += 8;
+                    top -= 8;
+                    continue;
+                }
+                scalarUntil = top - 8;  // this block goes byte by byte
+            }
+            const size_t k = top - 1;
+            if (!isDigit(src[k])) {
+                dst[w++] = kMirror[src[k]];
+                top = k;
+                continue;
+            }
+            size_t b = k;
+            while (b > s && (isDigit(src[b - 1]) || joinedSeparator(b - 1))) --b;
+            std::memcpy(dst + w, src + b, k - b + 1);
+            w += k - b + 1;
+            top = b;
+        }
+        i = e + 1;
+    }
+}
+
+}  // namespace
+
+uint8_t bidiClass(unsigned codePage, uint8_t b) {
+    const CodePageTable* table = tableFor(codePage);
+    return table ? table->cls[b] : kBidiL;
+}
+
+int64_t formatBidi(const char* src, int64_t length, char* dst, unsigned codePage) {
+    if (src == nullptr || dst == nullptr || length < 1) return 0;
+    const CodePageTable* table = tableFor(codePage);
+    if (table == nullptr) {
+        std::memmove(dst, src, static_cast<size_t>(length));
+        return length;
+    }
+    const auto* in = reinterpret_cast<const uint8_t*>(src);
+    auto* out = reinterpret_cast<uint8_t*>(dst);
+    const size_t len = static_cast<size_t>(length);
+    // Bytes are read after earlier ones were written: work from a copy when
+    // the host passes overlapping buffers.
+    std::unique_ptr<uint8_t[]> copy;
+    const auto inAt = reinterpret_cast<uintptr_t>(in);
+    const auto outAt = reinterpret_cast<uintptr_t>(out);
+    if (inAt < outAt + len && outAt < inAt + len) {
+        copy.reset(new uint8_t[len]);
+        std::memcpy(copy.get(), in, len);
+        in = copy.get();
+    }
+    reorder(in, len, out, *table, codePage == 1255 ? kScan1255 : kScan1256);
+    return length;
+}
+
+}  // namespace kd

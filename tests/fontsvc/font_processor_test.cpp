@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "fontsvc/font_processor.h"
+#include "fontsvc/fontsvc_support.h"
+#include "kdlib.h"
+
+using fonttest::numbers;
+
+namespace {
+
+TEST(FontProcessor, KeysNumbersAndStyles) {
+    int32_t h = _zo_fontProcessor_Init();
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "abc", 1252, "ArialB-000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "x", 1252, "Arial--000000"), 2);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "d", 1252, "ArialB-000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 2);
+    // Case matters; an empty text still makes the font.
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "", 1252, "arialB-000000"), 3);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, nullptr, 1252, "Other-I000000"), 4);
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 4);
+    EXPECT_EQ(_zo_fontProcessor_Destroy(h), 0);
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 0);  // released handle acts as 0
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "a", 1252, "ArialB-000000"), 0);
+    EXPECT_EQ(_zo_fontProcessor_AddText(0, "a", 1252, "ArialB-000000"), 0);
+    EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(0, ""), 0);
+    EXPECT_EQ(_zo_fontProcessor_Destroy(0), 0);
+
+    kd::FontKeyParts p = kd::splitFontKey("ArialB-000000");
+    EXPECT_EQ(p.faceName, "Arial");
+    EXPECT_TRUE(p.bold);
+    EXPECT_FALSE(p.italic);
+    p = kd::splitFontKey("Arialb-000000");
+    EXPECT_FALSE(p.bold);
+    p = kd::splitFontKey("Times New Roman-I------");
+    EXPECT_EQ(p.faceName, "Times New Roman");
+    EXPECT_TRUE(p.italic);
+    p = kd::splitFontKey("short");  // outside the key format: all face name
+    EXPECT_EQ(p.faceName, "short");
+    p = kd::splitFontKey(std::string(40, 'F') + "BI000000");
+    EXPECT_EQ(p.faceName.size(), 31u);
+}
+
+TEST(FontProcessor, CharactersAreUtf16UnitsPerFont) {
+    kd::FontProcessor processor;
+    // 6 bytes of Shift-JIS: three characters.
+    processor.addText("\x82\xa0\x82\xa2\x82\xa4", 932, "MS Gothic--000000");
+    processor.addText("ba", 1252, "MS Gothic--000000");
+    processor.addText("\xe4\xb8\x80\xf0\x9f\x98\x80", 65001, "Other--000000");
+    const auto& fonts = processor.fonts();
+    const auto& jp = fonts.at("MS Gothic--000000");
+    EXPECT_EQ(jp.characters, (std::set<uint32_t>{u'a', u'b', 0x3042, 0x3044, 0x3046}));
+    EXPECT_EQ(jp.codePage, 932);  // the first call's code page stays
+    EXPECT_EQ(fonts.at("Other--000000").characters, (std::set<uint32_t>{0x4E00, 0xD83D, 0xDE00}));
+}
+
+TEST(FontProcessor, WritesOneSubsetFilePerFont) {
+    kdtest::TempDir dir;
+    int32_t h = _zo_fontProcessor_Init();
+    ASSERT_EQ(_zo_fontProcessor_AddText(h, "Hello", 1252, "DejaVu Sans--000000"), 1);
+    ASSERT_EQ(_zo_fontProcessor_AddText(h, "\xc1\xe2\xe3", 1253, "DejaVu SansB-000000"), 2);
+    ASSERT_EQ(_zo_fontProcessor_AddText(h, " world", 1252, "DejaVu Sans--000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(h, (dir.path() + "/").c_str()), 2);
+
+    auto regular = fonttest::checkProgram(dir.file("font1.ttf"), kdtest::dejaVuPath(), "Hello world");
+    EXPECT_EQ(regular["family"], "DejaVu Sans");
+    EXPECT_EQ(regular.count("differs"), 0u);
+    std::vector<int> inked = numbers(regular["inked"]);
+    for (int g : numbers(regular["needed"]))
+        if (g != 3) {
+            EXPECT_NE(std::find(inked.begin(), inked.end(), g), inked.end()) << g;
+        }
+    // Only what the text needs (and no more than a handful of extras).
+    EXPECT_LE(inked.size(), 10u);
+
+    std::string boldPath = kdtest::dejaVuPath("DejaVuSans-Bold.ttf");
+    auto bold = fonttest::checkProgram(dir.file("font2.ttf"), boldPath, "\xce\x91\xce\xb2\xce\xb3");
+    EXPECT_EQ(bold.count("differs"), 0u);
+    inked = numbers(bold["inked"]);
+    for (int g : numbers(bold["needed"])) EXPECT_NE(std::find(inked.begin(), inked.end(), g), inked.end()) << g;
+
+    // The processor is unchanged: it can be written again, into the
+    // current directory with an empty folder.
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 2);
+    _zo_fontProcessor_Destroy(h);
+}
+
+}  // namespace

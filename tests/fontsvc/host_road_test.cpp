@@ -1,0 +1,122 @@
+// The road of one embedded font as the host drives it, entirely through the
+// shared library: re-encode text, then request 10 (one-byte codes) or
+// request 21 feeding the two-byte mode. Skipped while the library lacks the
+// re-encoding exports.
+#include <dlfcn.h>
+#include <unistd.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fontsvc/fontsvc_support.h"
+#include "kdlib.h"
+#include "text/wrap_font_facts.h"
+
+using fonttest::numbers;
+
+namespace {
+
+struct Library {
+    void* handle = nullptr;
+    decltype(&_kd_MUSInit) musInit = nullptr;
+    decltype(&_kd_MUSRelease) musRelease = nullptr;
+    decltype(&_kd_MakeUnicodeString) makeUnicodeString = nullptr;
+    decltype(&::getFParam) fontParam = nullptr;
+
+    Library() {
+        char exe[4096] = {};
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0) return;
+        std::string dir(exe, static_cast<size_t>(n));
+        dir = dir.substr(0, dir.rfind('/'));
+        handle = dlopen((dir + "/../libkdlib.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return;
+        musInit = reinterpret_cast<decltype(musInit)>(dlsym(handle, "_kd_MUSInit"));
+        musRelease = reinterpret_cast<decltype(musRelease)>(dlsym(handle, "_kd_MUSRelease"));
+        makeUnicodeString = reinterpret_cast<decltype(makeUnicodeString)>(dlsym(handle, "_kd_MakeUnicodeString"));
+        fontParam = reinterpret_cast<decltype(fontParam)>(dlsym(handle, "getFParam"));
+    }
+    ~Library() {
+        if (handle) dlclose(handle);
+    }
+    bool complete() const { return musInit && musRelease && makeUnicodeString && fontParam; }
+};
+
+std::vector<int> hexCodes(const std::string& digits, size_t width) {
+    std::vector<int> codes;
+    for (size_t i = 0; i + width <= digits.size(); i += width) codes.push_back(std::stoi(digits.substr(i, width), nullptr, 16));
+    return codes;
+}
+
+TEST(HostRoad, OneByteTextToEmbeddedSubset) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    if (!lib.complete()) GTEST_SKIP() << "the re-encoding exports are not in this build";
+    int32_t charMap = 0, glyphMap = 0, next = 0;
+    ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 0), 0);
+    // Latin, Greek, Cyrillic in their code pages, and U+4E00 (not in DejaVu Sans) in UTF-8.
+    struct Run {
+        std::string bytes;
+        int codePage;
+    } runs[] = {{"A\xe9 ", 1252}, {"\xe1\xe2", 1253}, {"\xc6\xe6", 1251}, {"\xe4\xb8\x80", 65001}};
+    std::string digits;
+    for (const Run& r : runs) {
+        std::vector<char> out(4 * r.bytes.size() + 4, 0);
+        int32_t n = lib.makeUnicodeString(r.bytes.data(), static_cast<int32_t>(r.bytes.size()), &charMap, &next,
+                                          out.data(), 0, r.codePage, 0, &glyphMap);
+        digits.append(out.data(), static_cast<size_t>(2 * n));
+    }
+    std::vector<int> codes = hexCodes(digits, 2);
+    ASSERT_EQ(codes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+
+    kdtest::TempDir dir;
+    std::string stream = dir.file("stream"), subset = dir.file("subset.ttf");
+    std::vector<int32_t> record(600, 0);
+    std::vector<uint16_t> widths(600, 0);
+    int32_t result = lib.fontParam(stream.c_str(), "DejaVu Sans", 12, 0, 0, 10, record.data(), nullptr, 1252,
+                                   subset.c_str(), charMap, widths.data());
+    ASSERT_GT(result, 0);
+    EXPECT_EQ(fonttest::inflateAll(fonttest::splitStream(stream).data), kdtest::readFile(subset));
+
+    // What a reader draws: each code of the page content goes through the
+    // subset's one-byte map to the source font's glyph of the character.
+    const char* utf8 = "A\xc3\xa9 \xce\xb1\xce\xb2\xd0\x96\xd0\xb6\xe4\xb8\x80";
+    auto report = fonttest::checkProgram(subset, kdtest::dejaVuPath(), utf8);
+    std::vector<int> needed = numbers(report["needed"]);
+    std::vector<int> cmap = numbers(report["cmap10"]);
+    std::map<int, int> glyphOfCode;
+    for (size_t i = 0; i + 1 < cmap.size(); i += 2) glyphOfCode[cmap[i]] = cmap[i + 1];
+    for (size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(glyphOfCode[codes[i]], i == 7 ? 3 : needed[i]) << i;
+    int32_t n = record[0];
+    std::vector<int32_t> missing(record.begin() + 1, record.begin() + 1 + n);
+    EXPECT_EQ(missing, (std::vector<int32_t>{0, 127, 129, 141, 143, 144, 157, 0x4E00}));
+    EXPECT_EQ(record[n + 1], 8);
+    lib.musRelease(charMap, glyphMap, 0);
+}
+
+TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    if (!lib.complete()) GTEST_SKIP() << "the re-encoding exports are not in this build";
+    int32_t charMap = 0, glyphMap = 0, next = 0;
+    ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 1), 0);
+    ASSERT_NE(glyphMap, 0);
+    int32_t record[1] = {};
+    ASSERT_EQ(lib.fontParam("", "DejaVu Sans", 12, 0, 0, 21, record, nullptr, 1252, nullptr, glyphMap, nullptr), 0);
+    EXPECT_EQ(record[0], glyphMap);
+    std::string text = "AB\xd0\x96\xe4\xb8\x80";  // A, B, Zhe, U+4E00 (absent: 0)
+    std::vector<char> out(4 * text.size() + 4, 0);
+    int32_t bytes = lib.makeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(), 0,
+                                          65001, 1, &glyphMap);
+    ASSERT_EQ(bytes, 8);
+    std::vector<int> glyphs = hexCodes(std::string(out.data(), 16), 4);
+    std::vector<int> needed = wraptest::readFacts("AB\xd0\x96\xe4\xb8\x80").glyphs;
+    ASSERT_EQ(needed.size(), 4u);
+    needed[3] = 0;
+    EXPECT_EQ(glyphs, needed);
+    lib.musRelease(charMap, glyphMap, 1);
+}
+
+}  // namespace

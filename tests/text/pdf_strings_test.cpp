@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "kdlib.h"
+#include "text/pdf_strings.h"
+
+namespace {
+
+std::string escape(const std::string& text, const char* lineBreak, char* usedMap = nullptr) {
+    const size_t bound = kd::escapedSizeBound(static_cast<int64_t>(text.size()), lineBreak);
+    std::string out(bound + 1, '~');
+    const int32_t n = mkPDFString(text.data(), static_cast<int32_t>(text.size()), lineBreak, out.data(), usedMap);
+    EXPECT_LE(static_cast<size_t>(n), bound);
+    EXPECT_EQ(out.back(), '~');
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+// Reads a PDF literal string body back (PDF escape rules).
+std::string unescape(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\') {
+            out += s[i];
+            continue;
+        }
+        const char c = s[++i];
+        switch (c) {
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+std::string picture(const std::string& text) {
+    std::string out(text.size(), '~');
+    EXPECT_EQ(convertFormatString(text.data(), static_cast<int32_t>(text.size()), out.data()),
+              static_cast<int32_t>(text.size()));
+    return out;
+}
+
+}  // namespace
+
+TEST(PdfStrings, Escapes) {
+    EXPECT_EQ(escape("a(b)c\\d", ""), "a\\(b\\)c\\\\d");
+    EXPECT_EQ(escape("x\r\ny", ") ' ("), "x) ' (y");
+    EXPECT_EQ(escape("x\r\ny", ""), "x\\r\\ny");
+    EXPECT_EQ(escape("x\r\ny", nullptr), "x\\r\\ny");
+    EXPECT_EQ(escape("\b\t\f\x80\xFF", ""), "\\b\\t\f\x80\xFF");
+    EXPECT_EQ(escape("a\nb\rc", "T*"), "abT*c");  // a lone LF vanishes, a lone CR is replaced
+    EXPECT_EQ(escape("\r\r", "LONGER"), "LONGERLONGER");
+    char out[4] = {'~', '~', '~', '~'};
+    EXPECT_EQ(mkPDFString("ab", 0, "", out, nullptr), 0);
+    EXPECT_EQ(mkPDFString("ab", -1, "", out, nullptr), 0);
+    EXPECT_EQ(mkPDFString(nullptr, 2, "", out, nullptr), 0);
+    EXPECT_EQ(mkPDFString("ab", 2, "", nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(out, 4), "~~~~");
+}
+
+TEST(PdfStrings, UsedByteMap) {
+    std::string map(256, ' ');
+    escape("AA", "", map.data());
+    std::string expected(256, ' ');
+    expected[65] = '!';
+    EXPECT_EQ(map, expected);
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+    escape(bytes, "", map.data());  // byte 0 marks entry 0 with '!' too
+    EXPECT_EQ(map, std::string(256, '!'));
+    std::string off(256, '\0');
+    off[5] = 'x';
+    escape(bytes, "", off.data());
+    EXPECT_EQ(off[5], 'x');
+    EXPECT_EQ(off[65], '\0');
+    char empty[1] = {0};
+    escape("AB", "", empty);  // an empty text switches marking off
+    EXPECT_EQ(empty[0], 0);
+}
+
+TEST(PdfStrings, RandomBytesReadBack) {
+    std::mt19937 rng(3);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(rng() % 300, '\0');
+        for (char& c : text) c = static_cast<char>(rng() % 4 ? rng() : "()\\\r\n\t\b"[rng() % 7]);
+        ASSERT_EQ(unescape(escape(text, "")), text);
+        std::string withBreaks = escape(text, "\x01\x02\x03");
+        std::string expected;
+        for (char c : text) {
+            if (c == '\r') expected += "\x01\x02\x03";
+            else if (c != '\n') expected += c;
+        }
+        ASSERT_EQ(unescape(withBreaks), expected);
+    }
+}
+
+TEST(PdfStrings, NumberPictures) {
+    EXPECT_EQ(picture("999,999.99"), "###,##0.00");
+    EXPECT_EQ(picture("99"), "##");
+    EXPECT_EQ(picture(".99"), ".00");
+    EXPECT_EQ(picture("9.9.9"), "0.0.0");
+    EXPECT_EQ(picture("$ #,##9.9 %"), "$ #,##0.0 %");
+    EXPECT_EQ(picture("9 .9"), "# .0");  // only a "#" right before the point turns
+    char out[2] = {'~', '~'};
+    EXPECT_EQ(convertFormatString("99", 0, out), 0);
+    EXPECT_EQ(convertFormatString(nullptr, 2, out), 0);
+    EXPECT_EQ(convertFormatString("99", 2, nullptr), 0);
+    EXPECT_EQ(std::string(out, 2), "~~");
+}

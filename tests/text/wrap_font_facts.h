@@ -1,0 +1,71 @@
+// What the wrap and trim tests know about DejaVu Sans, read by fontTools,
+// and the widths the library must report for a text at a given size.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace wraptest {
+
+struct FontFacts {
+    int upem = 0;
+    int winAscent = 0, winDescent = 0, hheaAscender = 0, hheaDescender = 0, lineGap = 0;
+    std::vector<int> advances;  // per character of the text asked for
+    std::vector<int> glyphs;    // glyph ids of those characters, -1 when missing
+};
+
+inline std::string hexOf(const std::string& utf8) {
+    static const char* digits = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : utf8) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+inline FontFacts readFacts(const std::string& utf8Text) {
+    std::string out;
+    int status = kdtest::runPython("fontsvc_advances.py", {kdtest::dejaVuPath(), hexOf(utf8Text)}, &out);
+    EXPECT_EQ(status, 0);
+    FontFacts f;
+    std::istringstream in(out);
+    std::string word;
+    while (in >> word) {
+        if (word == "upem") in >> f.upem;
+        else if (word == "vertical")
+            in >> f.winAscent >> f.winDescent >> f.hheaAscender >> f.hheaDescender >> f.lineGap;
+        else if (word == "advances" || word == "glyphs") {
+            std::string rest;
+            std::getline(in, rest);
+            std::istringstream values(rest);
+            int v;
+            while (values >> v) (word == "glyphs" ? f.glyphs : f.advances).push_back(v);
+        }
+    }
+    return f;
+}
+
+// Pixels per em of the tenfold font on the 96-dpi display.
+inline int tenfoldPpem(float size) { return static_cast<int>(size * 10) * 96 * 10 / 720; }
+
+// A character's advance in whole pixels.
+inline long pixels(const FontFacts& f, int index, int ppem) {
+    return std::lround(static_cast<double>(f.advances.at(index)) * ppem / f.upem);
+}
+
+// Width in thousandths of an inch of characters [from, from + count).
+inline float widthOf(const FontFacts& f, int from, int count, int ppem) {
+    long extent = 0;
+    for (int i = from; i < from + count; ++i) extent += pixels(f, i, ppem);
+    return static_cast<float>(static_cast<double>(extent) * 100.0 / 96);
+}
+
+}  // namespace wraptest

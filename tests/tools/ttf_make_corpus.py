@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the TrueType fuzz target: a few small real
+fonts (subsets of DejaVu, one with composites, a collection and a symbol
+font built by ttf_make.py), each a few KB.
+
+usage: ttf_make_corpus.py OUTDIR
+"""
+import os
+import subprocess
+import sys
+
+from fontTools import subset
+from fontTools.ttLib import TTFont
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEJAVU = "/usr/share/fonts/truetype/dejavu/"
+
+
+def dejavu_subset(name, text, out):
+    font = TTFont(DEJAVU + name)
+    opts = subset.Options()
+    opts.layout_features = []
+    opts.drop_tables += ["GSUB", "GPOS", "GDEF", "kern", "FFTM"]
+    opts.notdef_outline = True
+    opts.retain_gids = True
+    s = subset.Subsetter(opts)
+    s.populate(text=text)
+    s.subset(font)
+    font.save(out)
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    dejavu_subset("DejaVuSans.ttf", "AB é", os.path.join(out, "dejavu_sans_ab.ttf"))
+    dejavu_subset("DejaVuSans-Bold.ttf", "Å", os.path.join(out, "dejavu_bold_aring.ttf"))
+    for kind in ("composite", "collection", "symbol", "thirteen", "outoforder"):
+        subprocess.check_call([sys.executable, os.path.join(HERE, "ttf_make.py"), kind,
+                               os.path.join(out, kind + (".ttc" if kind == "collection" else ".ttf"))])
+
+
+if __name__ == "__main__":
+    main()
