@@ -47,13 +47,16 @@ adjustments between them. (Parentheses and a back\\slash travel as escaped liter
 
 {alphabets}
 
+{unbroken}
+
+# 
 ![](harbour.jpg)
 
 ---
 # Second page
 
 {cyrillic}
-""".format(alphabets=ALPHABETS, cyrillic=CYRILLIC)
+""".format(alphabets=ALPHABETS, cyrillic=CYRILLIC, unbroken=ALPHABETS.replace(" ", ""))
 
 failures = []
 
@@ -160,6 +163,8 @@ def text(kdpdf, out):
     rc, t = poppler_text(files(out)["report"])
     flat = normalised(t)
     check(normalised(ALPHABETS) in flat, "report: the 300-character paragraph comes back")
+    # One 290-character word: cut by the wrap, and in pieces across fonts.
+    check(ALPHABETS.replace(" ", "") in "".join(t.split()), "report: the unbroken word comes back")
     check(CYRILLIC in flat, "report: second page text")
     check("back\\slash" in flat and "(Parentheses" in flat, "report: escaped literal strings")
     check("\f" in t and t.count("\f") >= 2, "report: --- starts a second page")

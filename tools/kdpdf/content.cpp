@@ -80,8 +80,10 @@ void drawLine(Content& c, const TextLine& line) {
     // with its word's space (the space is whatever code the map gave it, so
     // word spacing (Tw) would not apply).
     double gap = 0;
-    if (line.align == Align::Justify && line.runs.size() > 1 && natural < line.boxWidth)
-        gap = (line.boxWidth - natural) / static_cast<double>(line.runs.size() - 1);
+    size_t gaps = 0;
+    for (size_t i = 0; i + 1 < line.runs.size(); ++i) gaps += line.runs[i].gapAfter;
+    if (line.align == Align::Justify && gaps > 0 && natural < line.boxWidth)
+        gap = (line.boxWidth - natural) / static_cast<double>(gaps);
     c.raw("BT\n");
     if (line.colour[0] || line.colour[1] || line.colour[2]) c.fillColour(line.colour[0], line.colour[1], line.colour[2]);
     c.format("1 0 %.4f 1 %.2f %.2f Tm\n", static_cast<float>(line.skew), static_cast<float>(x),
@@ -96,7 +98,7 @@ void drawLine(Content& c, const TextLine& line) {
             font = r.font;
         }
         c.raw(token(r));
-        if (gap > 0 && i + 1 < line.runs.size()) c.format(" %.1f ", static_cast<float>(-gap * 1000.0 / line.size));
+        if (gap > 0 && r.gapAfter && i + 1 < line.runs.size()) c.format(" %.1f ", static_cast<float>(-gap * 1000.0 / line.size));
     }
     c.raw("] TJ\nET\n");
     if (line.colour[0] || line.colour[1] || line.colour[2]) c.raw("0 g\n");

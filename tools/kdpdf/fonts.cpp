@@ -159,7 +159,27 @@ FontInstance* FontSet::current(const FontStyle& style, bool composite, size_t un
     return list.back().get();
 }
 
-Run FontSet::encode(const FontStyle& style, bool composite, const std::string& text, int codePage) {
+std::vector<Run> FontSet::encode(const FontStyle& style, bool composite, const std::string& text, int codePage) {
+    std::vector<Run> runs;
+    if (composite) {
+        runs.push_back(encodeOne(style, true, text, codePage));
+        return runs;
+    }
+    // Pieces of at most 64 bytes, cut between UTF-8 characters: a fresh map
+    // always has room for a piece.
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.size(), start + 64);
+        while (end < text.size() && end > start + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+        runs.push_back(encodeOne(style, false, text.substr(start, end - start), codePage));
+        runs.back().gapAfter = false;
+        start = end;
+    }
+    if (!runs.empty()) runs.back().gapAfter = true;
+    return runs;
+}
+
+Run FontSet::encodeOne(const FontStyle& style, bool composite, const std::string& text, int codePage) {
     FontInstance* f = current(style, composite, text.size());
     std::vector<char> out(4 * text.size() + 8);
     int32_t n = _kd_MakeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &f->charMap, &f->next, out.data(),

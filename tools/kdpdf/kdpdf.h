@@ -56,7 +56,8 @@ struct Encryption {
 
 class PdfWriter {
 public:
-    PdfWriter(const std::string& path, int version);  // version 14 or 17
+    // Writes path; messages name shownName (the file the user asked for).
+    PdfWriter(const std::string& path, const std::string& shownName, int version);  // version 14 or 17
     ~PdfWriter();
 
     int alloc();                  // next object number
@@ -88,7 +89,7 @@ public:
 
 private:
     FILE* f_ = nullptr;
-    std::string path_;
+    std::string path_, shown_;
     std::vector<long> offsets_;  // index = object number, -1 = not written
     Encryption enc_;
     uint8_t fileId_[16] = {};
@@ -124,6 +125,7 @@ struct FontInstance {
 struct Run {
     FontInstance* font = nullptr;
     std::vector<uint16_t> codes;
+    bool gapAfter = true;  // justification may widen the space after it
 };
 
 class FontSet {
@@ -134,12 +136,15 @@ public:
     // is not installed and another one answers.
     void check(const FontStyle& style);
     // Re-encodes text (in codePage) for the style; a new map (PDF font)
-    // starts when a simple font's 256 codes could run out.
-    Run encode(const FontStyle& style, bool composite, const std::string& text, int codePage);
+    // starts when a simple font's 256 codes could run out, so long UTF-8
+    // text comes back in several runs. Composite text (shaped as a whole)
+    // is one run.
+    std::vector<Run> encode(const FontStyle& style, bool composite, const std::string& text, int codePage);
     // Embeds every font: subset programs, widths, descriptors, ToUnicode.
     void finish(PdfWriter& pdf);
     std::string resources() const;  // "/F1 12 0 R ..."
 private:
+    Run encodeOne(const FontStyle& style, bool composite, const std::string& text, int codePage);
     FontInstance* current(const FontStyle& style, bool composite, size_t units);
     void finishSimple(FontInstance& f, PdfWriter& pdf);
     void finishComposite(FontInstance& f, PdfWriter& pdf);

@@ -138,7 +138,7 @@ public:
             size_t next = text.find_first_not_of(' ', end);
             std::string word = text.substr(start, end - start);
             if (next != std::string::npos) word += ' ';
-            l.runs.push_back(fonts_.encode(s, composite, word, 65001));
+            for (Run& r : fonts_.encode(s, composite, word, 65001)) l.runs.push_back(std::move(r));
             start = next == std::string::npos ? text.size() : next;
         }
         return l;
@@ -218,7 +218,7 @@ public:
             l.boxWidth = kTextWidth;
             l.size = o_.size;
             l.align = Align::Right;
-            l.runs.push_back(fonts_.encode(body_, true, display, cp));
+            l.runs = fonts_.encode(body_, true, display, cp);
             l.baseline = y_ - m.ascent;
             add([l](Content& c) { drawLine(c, l); });
             y_ -= step;
@@ -526,7 +526,8 @@ std::vector<Block> parseReport(const std::string& path) {
             blocks.push_back({Block::PageBreak, ""});
         } else if (ln.compare(0, 2, "# ") == 0) {
             flush();
-            blocks.push_back({Block::Heading, t.substr(t.find_first_not_of("# "))});
+            size_t h = ln.find_first_not_of(" \t", 2);
+            if (h != std::string::npos) blocks.push_back({Block::Heading, ln.substr(h, e - h + 1)});
         } else if (t.size() > 5 && t.compare(0, 4, "![](") == 0 && t.back() == ')') {
             flush();
             std::string image = t.substr(4, t.size() - 5);
@@ -548,7 +549,7 @@ void writeReport(const Options& o, const std::vector<Block>& blocks, bool sample
     WorkDir work;
     std::string partial = o.output + ".part" + std::to_string(getpid());
     try {
-        PdfWriter pdf(partial, o.pdfVersion);
+        PdfWriter pdf(partial, o.output, o.pdfVersion);
         pdf.setEncryption(o.userPassword, o.ownerPassword);
         FontSet fonts(work);
         Layout layout(o, pdf, work, fonts);

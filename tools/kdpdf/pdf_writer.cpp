@@ -124,9 +124,10 @@ std::vector<uint32_t> codePoints(const std::string& utf8) {
     return cps;
 }
 
-PdfWriter::PdfWriter(const std::string& path, int version) : path_(path), offsets_(1, 0) {
+PdfWriter::PdfWriter(const std::string& path, const std::string& shownName, int version)
+    : path_(path), shown_(shownName), offsets_(1, 0) {
     f_ = fopen(path.c_str(), "wb");
-    if (!f_) throw Failure("cannot create " + path + ": " + strerror(errno));
+    if (!f_) throw Failure("cannot create " + shown_ + ": " + strerror(errno));
     write(version == 14 ? "%PDF-1.4\r\n" : "%PDF-1.7\r\n");
     write("%\xE2\xE3\xCF\xD3\r\n");  // marks the file as binary for transfer programs
 }
@@ -144,7 +145,7 @@ int PdfWriter::allocBlock(int count) {
 }
 
 void PdfWriter::write(const std::string& text) {
-    if (fwrite(text.data(), 1, text.size(), f_) != text.size()) throw Failure("cannot write " + path_);
+    if (fwrite(text.data(), 1, text.size(), f_) != text.size()) throw Failure("cannot write " + shown_);
 }
 
 void PdfWriter::beginObject(int obj) {
@@ -254,7 +255,7 @@ void PdfWriter::finish(int root, int info) {
     bool ok = fflush(f_) == 0 && !ferror(f_);
     ok = fclose(f_) == 0 && ok;
     f_ = nullptr;
-    if (!ok) throw Failure("cannot write " + path_);
+    if (!ok) throw Failure("cannot write " + shown_);
 }
 
 }  // namespace kdpdf
