@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages kdlib builds and tests with. Idempotent: does
-# nothing when every package is already present.
+# Installs the Debian packages kdlib builds and tests with, and pdf.js (the
+# npm package pdfjs-dist, pinned in tests/pdfjs) into tests/pdfjs/node_modules.
+# Idempotent: does nothing when everything is already present.
 set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
 
 packages=(
   build-essential cmake pkg-config
@@ -12,6 +14,7 @@ packages=(
   qpdf poppler-utils fonts-dejavu-core
   libharfbuzz-dev libssl-dev
   imagemagick libwmf-bin gsfonts
+  mupdf-tools nodejs
 )
 
 missing=()
@@ -21,13 +24,22 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "setup: installing ${missing[*]}"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# pdf.js for the kdpdf tests, exactly as package-lock.json pins it; never
+# global. The optional canvas package is not needed for reading text.
+if [ ! -f "$root/tests/pdfjs/node_modules/pdfjs-dist/package.json" ]; then
+  if command -v npm > /dev/null; then
+    echo "setup: installing pdf.js into tests/pdfjs"
+    (cd "$root/tests/pdfjs" && npm ci --omit=optional --no-audit --no-fund --loglevel=error)
+  else
+    echo "setup: npm not found; the pdf.js check of kdpdf will fail" >&2
+  fi
+fi

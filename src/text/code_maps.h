@@ -77,7 +77,24 @@ public:
     Map::const_iterator begin() const { return map_.begin(); }
     Map::const_iterator end() const { return map_.end(); }
 
+    // The codes of the 256 bytes of one single-byte code page, -1 until a
+    // byte is met. Entries never change, so a known code stays right; the
+    // table starts afresh when the text's code page changes.
+    int32_t* byteCodes(unsigned codePage) {
+        if (!byteCodes_) byteCodes_ = std::make_unique<ByteCodes>();
+        if (byteCodes_->codePage != codePage) {
+            byteCodes_->code.fill(-1);
+            byteCodes_->codePage = codePage;
+        }
+        return byteCodes_->code.data();
+    }
+
 private:
+    struct ByteCodes {
+        unsigned codePage = ~0u;
+        std::array<int32_t, 256> code;
+    };
+
     struct Page {
         uint16_t value[256] = {};
         uint8_t present[256] = {};
@@ -91,6 +108,7 @@ private:
 
     std::array<std::unique_ptr<Page>, 256> pages_;
     Map map_;
+    std::unique_ptr<ByteCodes> byteCodes_;  // a cache: not copied
 };
 
 class GlyphCodeMap : public CodeMap<int32_t, int32_t> {};

@@ -107,6 +107,30 @@ int encodeUnits(UnitAt unitAt, int n, MusMode mode, CharCodeMap& chars, uint16_t
     return mode == MusMode::OneByte ? n : 2 * n;
 }
 
+// One-byte mode over a single-byte code page: each byte's code is looked up
+// once per map and code page and then read from a 256-entry table.
+int encodeBytes(const uint8_t* bytes, int length, const ByteTable& table, unsigned codePage, CharCodeMap& chars,
+                uint16_t& counter, char* output) {
+    int32_t* known = chars.byteCodes(codePage);
+    for (int i = 0; i < length; ++i) {
+        const uint8_t b = bytes[i];
+        int32_t code = known[b];
+        if (code < 0) {
+            const uint16_t u = table.unit[b];
+            if (const uint16_t* existing = chars.find(u)) {
+                code = *existing;
+            } else {
+                code = counter;
+                chars.insertIfAbsent(u, counter);
+                counter = static_cast<uint16_t>(counter + 1);
+            }
+            known[b] = code;
+        }
+        std::memcpy(output + 2 * i, kHexPairs.pair[code & 0xFF], 2);
+    }
+    return length;
+}
+
 // A work area of UTF-16 units: on the stack for the short runs hosts pass
 // most of the time, on the heap beyond that.
 class WorkArea {
@@ -144,6 +168,7 @@ int makeUnicodeString(const char* text, int length, unsigned codePage, MusMode m
     if (table != nullptr && !table->hasArabicLetter) {
         // Nothing to shape: encode straight from the bytes.
         const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+        if (mode == MusMode::OneByte) return encodeBytes(bytes, length, *table, codePage, chars, counter, output);
         return encodeUnits([&](int i) { return table->unit[bytes[i]]; }, length, mode, chars, counter, glyphs,
                            output);
     }

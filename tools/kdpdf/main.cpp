@@ -1,0 +1,125 @@
+// kdpdf [options] [REPORT.txt OUT.pdf]
+//
+// Without a report, writes sample-report.pdf from the built-in sample.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kdlib.h"
+#include "kdpdf.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: kdpdf [--font FACE] [--size PT] [--user-password PW] [--owner-password PW]\n"
+    "             [--pdf-version 14|17] [REPORT.txt OUT.pdf]\n"
+    "Without REPORT.txt, writes sample-report.pdf (or OUT.pdf after --output) from the built-in sample.\n"
+    "In a report: \"# \" starts a heading, a blank line ends a paragraph, \"![](path)\" places a\n"
+    "picture and \"---\" starts a new page.\n";
+
+std::string sampleDir(const char* argv0) {
+    if (const char* env = getenv("KDPDF_SAMPLE_DIR")) return env;
+    std::string exe = argv0;
+    size_t slash = exe.rfind('/');
+    std::string beside = (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/sample";
+    if (kdpdf::fileExists(beside + "/lantern.png")) return beside;
+    return KDPDF_SAMPLE_DIR;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kdpdf::Options o;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* what) -> std::string {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "kdpdf: %s needs %s\n%s", a.c_str(), what, kUsage);
+                exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--font") {
+            o.face = value("a face name");
+        } else if (a == "--size") {
+            std::string v = value("a size in points");
+            char* end = nullptr;
+            o.size = strtod(v.c_str(), &end);
+            if (*end || !(o.size >= 4 && o.size <= 72)) {
+                fprintf(stderr, "kdpdf: --size takes 4 to 72 points, not '%s'\n", v.c_str());
+                return 2;
+            }
+        } else if (a == "--user-password") {
+            o.userPassword = value("a password");
+        } else if (a == "--owner-password") {
+            o.ownerPassword = value("a password");
+        } else if (a == "--pdf-version") {
+            std::string v = value("14 or 17");
+            if (v != "14" && v != "17") {
+                fprintf(stderr, "kdpdf: --pdf-version takes 14 or 17, not '%s'\n", v.c_str());
+                return 2;
+            }
+            o.pdfVersion = std::stoi(v);
+        } else if (a == "--output") {
+            o.output = value("a file name");
+        } else if (a == "-h" || a == "--help") {
+            fputs(kUsage, stdout);
+            return 0;
+        } else if (a.size() > 1 && a[0] == '-') {
+            fprintf(stderr, "kdpdf: unknown option %s\n%s", a.c_str(), kUsage);
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() == 1 || files.size() > 2) {
+        fprintf(stderr, "kdpdf: give both REPORT.txt and OUT.pdf, or neither\n%s", kUsage);
+        return 2;
+    }
+    if (o.face.size() > 31) {
+        fprintf(stderr, "kdpdf: a face name has at most 31 characters: '%s'\n", o.face.c_str());
+        return 2;
+    }
+    try {
+        std::vector<kdpdf::Block> blocks;
+        if (files.empty()) {
+            o.sampleDir = sampleDir(argv[0]);
+        } else {
+            o.input = files[0];
+            o.output = files[1];
+            blocks = kdpdf::parseReport(o.input);
+        }
+        // The library's font reader prints a line per font to standard
+        // output; what this program reports goes to stderr and the last line.
+        fflush(stdout);
+        int saved = dup(1), quiet = open("/dev/null", O_WRONLY);
+        if (saved >= 0 && quiet >= 0) dup2(quiet, 1);
+        struct Restore {
+            int saved, quiet;
+            ~Restore() {
+                fflush(stdout);
+                if (saved >= 0) {
+                    dup2(saved, 1);
+                    close(saved);
+                }
+                if (quiet >= 0) close(quiet);
+            }
+        } restore{saved, quiet};
+        kdpdf::writeReport(o, blocks, files.empty());
+    } catch (const kdpdf::Failure& e) {
+        fprintf(stderr, "kdpdf: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "kdpdf: out of memory writing %s\n", o.output.c_str());
+        return 1;
+    } catch (const std::exception& e) {
+        fprintf(stderr, "kdpdf: %s: %s\n", o.output.c_str(), e.what());
+        return 1;
+    }
+    printf("kdpdf: wrote %s\n", o.output.c_str());
+    return 0;
+}
