@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages kdlib builds and tests with, and pdf.js (the
-# npm package pdfjs-dist, pinned in tests/pdfjs) into tests/pdfjs/node_modules.
+# npm package pdfjs-dist, pinned in tests/pdfjs) into .cache/pdfjs, outside the sources.
 # Idempotent: does nothing when everything is already present.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -35,10 +35,14 @@ fi
 
 # pdf.js for the kdpdf tests, exactly as package-lock.json pins it; never
 # global. The optional canvas package is not needed for reading text.
-if [ ! -f "$root/tests/pdfjs/node_modules/pdfjs-dist/package.json" ]; then
+pdfjs_dir="$root/.cache/pdfjs"
+if [ ! -f "$pdfjs_dir/node_modules/pdfjs-dist/package.json" ] || \
+   ! cmp -s "$root/tests/pdfjs/package-lock.json" "$pdfjs_dir/package-lock.json"; then
   if command -v npm > /dev/null; then
-    echo "setup: installing pdf.js into tests/pdfjs"
-    (cd "$root/tests/pdfjs" && npm ci --omit=optional --no-audit --no-fund --loglevel=error)
+    echo "setup: installing pdf.js into .cache/pdfjs"
+    mkdir -p "$pdfjs_dir"
+    cp "$root/tests/pdfjs/package.json" "$root/tests/pdfjs/package-lock.json" "$pdfjs_dir/"
+    (cd "$pdfjs_dir" && npm ci --omit=optional --no-audit --no-fund --loglevel=error)
   else
     echo "setup: npm not found; the pdf.js check of kdpdf will fail" >&2
   fi

@@ -6,7 +6,7 @@
                                        pdfjs encryption errors
 
 Readers: qpdf, poppler (pdffonts, pdftotext, pdftoppm, pdfimages), mupdf
-(mutool draw) and pdf.js (tests/pdfjs, installed by scripts/setup.sh).
+(mutool draw) and pdf.js (pinned in tests/pdfjs, installed by scripts/setup.sh).
 Pillow decodes the source pictures as the reference.
 """
 import glob
@@ -23,7 +23,8 @@ from PIL import Image, ImageChops
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 SAMPLE = os.path.join(ROOT, "tools", "kdpdf", "sample")
-PDFJS = os.path.join(ROOT, "tests", "pdfjs")
+PDFJS = os.path.join(ROOT, ".cache", "pdfjs")  # installed by scripts/setup.sh
+PDFJS_SCRIPT = os.path.join(ROOT, "tests", "pdfjs", "extract.mjs")
 
 LATIN = "The quick brown fox jumps over the lazy dog."
 GREEK = "Η γρήγορη καφέ αλεπού πηδάει πάνω από το τεμπέλικο σκυλί."
@@ -261,10 +262,12 @@ def sixteen_high_bytes():
 
 def pdfjs(path, password=None):
     node = shutil.which("node")
-    script = os.path.join(PDFJS, "extract.mjs")
     if not node or not os.path.isdir(os.path.join(PDFJS, "node_modules", "pdfjs-dist")):
         check(False, "pdf.js is not installed (run scripts/setup.sh)")
         return None, [], []
+    # The script runs beside its node_modules so that its import resolves.
+    script = os.path.join(PDFJS, "extract.mjs")
+    shutil.copyfile(PDFJS_SCRIPT, script)
     r = run([node, script, path] + ([password] if password else []))
     # Only the missing optional canvas is expected to be mentioned.
     noise = [l for l in r.stderr.decode(errors="replace").splitlines()
