@@ -73,43 +73,37 @@ inline void shapeAt(int k, unsigned f, unsigned before, unsigned after, int afte
 // only (formOf ignores it otherwise); alefAt is -1, or, for a lam, the
 // position of the alef it forms a ligature with (that alef is not
 // emitted; bit kJoinedBefore of context picks final or isolated).
-// Neighbours in reading order skip marks. Text without marks, the usual
-// case, has its neighbours next door and takes a leaner loop.
+// Neighbours in reading order skip marks: the nearest non-mark below k is
+// carried along; above k it is usually the next unit, and only a mark
+// there sends the walk looking further (once per run of marks).
 template <Order order, class FlagsAt, class Emit>
 void walkShaping(int n, FlagsAt flagsAt, Emit emit) {
     constexpr bool logical = order == Order::Logical;  // reading runs upward
-    unsigned anyFlags = 0;
-    for (int k = 0; k < n; ++k) anyFlags |= flagsAt(k);
-    if ((anyFlags & kLetter) == 0) {  // nothing to shape
-        for (int k = 0; k < n; ++k) emit(k, 0, -1);
-        return;
-    }
-    if ((anyFlags & kMark) == 0) {
-        unsigned lower = 0;
-        unsigned f = n > 0 ? flagsAt(0) : 0;
-        for (int k = 0; k < n; ++k) {
-            const unsigned upper = k + 1 < n ? flagsAt(k + 1) : 0;
-            detail::shapeAt(k, f, logical ? lower : upper, logical ? upper : lower, logical ? k + 1 : k - 1, emit);
-            lower = f;
-            f = upper;
-        }
-        return;
-    }
     unsigned lower = 0;  // flags of the nearest non-mark below k
     int lowerAt = -1;
-    unsigned upper = 0;  // flags of the nearest non-mark above k
-    int upperAt = 0;     // its position (n: none)
+    unsigned upperPastMarks = 0;  // flags of the non-mark after a run of marks
+    int upperPastMarksAt = 0;
+    unsigned f = n > 0 ? flagsAt(0) : 0;
     for (int k = 0; k < n; ++k) {
-        const unsigned f = flagsAt(k);
-        if (upperAt <= k) {
-            for (upperAt = k + 1; upperAt < n && (flagsAt(upperAt) & kMark) != 0;) ++upperAt;
-            upper = upperAt < n ? flagsAt(upperAt) : 0;
+        const unsigned next = k + 1 < n ? flagsAt(k + 1) : 0;
+        unsigned upper = next;
+        int upperAt = k + 1;
+        if ((next & kMark) != 0) {
+            if (upperPastMarksAt <= k + 1) {
+                for (upperPastMarksAt = k + 2; upperPastMarksAt < n && (flagsAt(upperPastMarksAt) & kMark) != 0;) {
+                    ++upperPastMarksAt;
+                }
+                upperPastMarks = upperPastMarksAt < n ? flagsAt(upperPastMarksAt) : 0;
+            }
+            upper = upperPastMarks;
+            upperAt = upperPastMarksAt;
         }
         detail::shapeAt(k, f, logical ? lower : upper, logical ? upper : lower, logical ? upperAt : lowerAt, emit);
         if ((f & kMark) == 0) {
             lower = f;
             lowerAt = k;
         }
+        f = next;
     }
 }
 
