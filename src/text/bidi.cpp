@@ -4,6 +4,11 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KD_BIDI_SSE2 1
+#endif
+
 namespace kd {
 namespace {
 
@@ -100,14 +105,6 @@ const CodePageTable* tableFor(unsigned codePage) {
 
 bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
-uint64_t reverseBytes(uint64_t v) {
-#if defined(_MSC_VER)
-    return _byteswap_uint64(v);
-#else
-    return __builtin_bswap64(v);
-#endif
-}
-
 // Index of the highest set bit of a non-zero 8-bit mask.
 size_t highestBit(unsigned mask) {
     size_t bit = 7;
@@ -115,28 +112,42 @@ size_t highestBit(unsigned mask) {
     return bit;
 }
 
-// Per byte: 1 for an L letter, 2 for an R letter or a digit (the bytes that
-// can end a right-to-left run).
+// Per byte: bit 0 for an L letter, bit 1 for an R letter or a digit (the
+// bytes that can end a right-to-left run), bit 2 for a digit.
 struct ScanFlags {
     std::array<uint8_t, 256> flag{};
     constexpr explicit ScanFlags(const CodePageTable& table) {
         for (unsigned b = 0; b < 256; ++b) {
             const uint8_t c = table.cls[b];
-            flag[b] = c == kBidiL ? 1 : (c == kBidiR || c == kBidiD) ? 2 : 0;
+            flag[b] = c == kBidiL ? 1 : c == kBidiR ? 2 : c == kBidiD ? 6 : 0;
         }
     }
 };
 constexpr ScanFlags kScan1255(kTable1255);
 constexpr ScanFlags kScan1256(kTable1256);
 
-// Bytes a reversed run cannot simply reverse: digits and brackets.
-constexpr std::array<uint8_t, 256> makeSpecial() {
-    std::array<uint8_t, 256> sp{};
-    for (unsigned b = '0'; b <= '9'; ++b) sp[b] = 1;
-    for (unsigned b : {'<', '>', '(', ')', '[', ']'}) sp[b] = 1;
-    return sp;
+// Writes the n bytes at src to dst in reverse order, brackets mirrored.
+void reverseMirrored(const uint8_t* src, size_t n, uint8_t* dst) {
+    size_t done = 0;
+#ifdef KD_BIDI_SSE2
+    // Sixteen bytes at a time: a run's bytes need no decisions here.
+    const auto xorWhere = [](__m128i v, char a, char b, char bits) {
+        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(a)), _mm_cmpeq_epi8(v, _mm_set1_epi8(b)));
+        return _mm_and_si128(hit, _mm_set1_epi8(bits));
+    };
+    for (; done + 16 <= n; done += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - done - 16));
+        v = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));  // dwords reversed
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)), _MM_SHUFFLE(2, 3, 0, 1));
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // bytes within words
+        // Each bracket and its mirror differ in the bits given.
+        const __m128i flip = _mm_or_si128(_mm_or_si128(xorWhere(v, '(', ')', 0x01), xorWhere(v, '<', '>', 0x02)),
+                                          xorWhere(v, '[', ']', 0x06));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + done), _mm_xor_si128(v, flip));
+    }
+#endif
+    for (; done < n; ++done) dst[done] = kMirror[src[n - 1 - done]];
 }
-constexpr std::array<uint8_t, 256> kSpecial = makeSpecial();
 
 // The reordering, worked out from the resolution rules so that it needs no
 // per-position work arrays:
@@ -174,53 +185,43 @@ void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& 
         // Right-to-left run from s to e.
         const size_t s = i;
         size_t e = i;
+        unsigned any = 0;
         for (++i; i + 8 <= len; i += 8) {
-            unsigned any = 0;
+            unsigned block = 0;
             unsigned keep = 0;
             for (unsigned j = 0; j < 8; ++j) {
                 const unsigned f = flag[src[i + j]];
-                any |= f;
-                keep |= (f >> 1) << j;
+                block |= f;
+                keep |= ((f >> 1) & 1) << j;
             }
-            if (any & 1) break;  // an L letter: find it byte by byte
+            if (block & 1) break;  // an L letter: find it byte by byte
+            any |= block;
             if (keep != 0) e = i + highestBit(keep);
         }
         for (; i < len; ++i) {
             const unsigned f = flag[src[i]];
-            if (f == 1) break;
-            if (f == 2) e = i;
+            if (f & 1) break;
+            any |= f;
+            if (f & 2) e = i;
         }
+        const bool anyDigit = (any & 4) != 0;
 
-        // Write s..e from the top down.
-        size_t top = e + 1;
-        size_t scalarUntil = top;  // below this, try whole blocks again
-        while (top > s) {
-            if (top <= scalarUntil && top - s >= 8) {
-                unsigned special = 0;
-                for (unsigned j = 0; j < 8; ++j) special |= kSpecial[src[top - 8 + j]];
-                if (special == 0) {
-                    uint64_t v;
-                    std::memcpy(&v, src + top - 8, 8);
-                    v = reverseBytes(v);
-                    std::memcpy(dst + w, &v, 8);
-                    w += 8;
-                    top -= 8;
+        // Reverse s..e as a whole, then put each number back over its
+        // reversed image in its own order.
+        const size_t runLength = e - s + 1;
+        reverseMirrored(src + s, runLength, dst + w);
+        if (anyDigit) {
+            for (size_t j = s; j <= e;) {
+                if (!isDigit(src[j])) {
+                    ++j;
                     continue;
                 }
-                scalarUntil = top - 8;  // this block goes byte by byte
+                const size_t b = j;
+                for (++j; j <= e && (isDigit(src[j]) || joinedSeparator(j));) ++j;
+                std::memcpy(dst + w + (e + 1 - j), src + b, j - b);
             }
-            const size_t k = top - 1;
-            if (!isDigit(src[k])) {
-                dst[w++] = kMirror[src[k]];
-                top = k;
-                continue;
-            }
-            size_t b = k;
-            while (b > s && (isDigit(src[b - 1]) || joinedSeparator(b - 1))) --b;
-            std::memcpy(dst + w, src + b, k - b + 1);
-            w += k - b + 1;
-            top = b;
         }
+        w += runLength;
         i = e + 1;
     }
 }
