@@ -105,27 +105,6 @@ const CodePageTable* tableFor(unsigned codePage) {
 
 bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
-// Indexes of the lowest and highest set bits of a non-zero mask.
-unsigned lowestBit(unsigned mask) {
-#if defined(__GNUC__)
-    return static_cast<unsigned>(__builtin_ctz(mask));
-#else
-    unsigned bit = 0;
-    while ((mask & (1u << bit)) == 0) ++bit;
-    return bit;
-#endif
-}
-
-unsigned highestBit(unsigned mask) {
-#if defined(__GNUC__)
-    return 31u - static_cast<unsigned>(__builtin_clz(mask));
-#else
-    unsigned bit = 31;
-    while ((mask & (1u << bit)) == 0) --bit;
-    return bit;
-#endif
-}
-
 // Per byte: bit 0 for an L letter, bit 1 for an R letter or a digit (the
 // bytes that can end a right-to-left run), bit 2 for a digit.
 struct ScanFlags {
@@ -164,6 +143,27 @@ void reverseMirrored(const uint8_t* src, size_t n, uint8_t* dst) {
 }
 
 #ifdef KD_BIDI_SSE2
+// Indexes of the lowest and highest set bits of a non-zero mask.
+unsigned lowestBit(unsigned mask) {
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned bit = 0;
+    while ((mask & (1u << bit)) == 0) ++bit;
+    return bit;
+#endif
+}
+
+unsigned highestBit(unsigned mask) {
+#if defined(__GNUC__)
+    return 31u - static_cast<unsigned>(__builtin_clz(mask));
+#else
+    unsigned bit = 31;
+    while ((mask & (1u << bit)) == 0) --bit;
+    return bit;
+#endif
+}
+
 // Classes of sixteen bytes by compares, as bit masks. ASCII bytes are told
 // apart exactly (letters are L, digits D, the rest never L or R); of the
 // upper half only the code page's main block of right-to-left letters is
