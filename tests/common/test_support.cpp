@@ -1,7 +1,16 @@
 #include "common/test_support.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,11 +22,49 @@ namespace kdtest {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+
+// Under Wine, paths like /tmp/x name the same file for the test program
+// (drive Z: is the Unix root) and for the Unix tools the oracles run.
+bool unixPathsWork() {
+    static const bool works = [] {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return false;
+        char full[MAX_PATH];
+        DWORD n = GetFullPathNameA("/tmp", MAX_PATH, full, nullptr);
+        return n > 2 && (full[0] == 'Z' || full[0] == 'z') && full[1] == ':';
+    }();
+    return works;
+}
+
+std::string uniqueName(const std::string& prefix) {
+    static std::atomic<unsigned> counter{0};
+    auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return prefix + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(ticks % 1000000007ull) + "-" +
+           std::to_string(counter++);
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    std::string base = unixPathsWork() ? std::string("/tmp") : fs::temp_directory_path().string();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = base + "/" + uniqueName("kdlib-test-");
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+}
+#else
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "kdlib-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -59,6 +106,62 @@ std::string quote(const std::string& arg) {
     return q + "'";
 }
 
+#ifdef _WIN32
+namespace {
+
+// One argument of a Windows command line, quoted so that the usual
+// command-line parsing gives back exactly the text.
+std::string windowsArgument(const std::string& arg) {
+    std::string q = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            q.append(backslashes * 2 + 1, '\\');
+        } else {
+            q.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, '\\');
+    return q + "\"";
+}
+
+}  // namespace
+
+// Under Wine a Unix program can be started like a Windows one, but Wine
+// gives no handle to wait on and no exit status: the shell writes the
+// output and then the status into files, the status file last.
+int run(const std::string& command, std::string* output) {
+    if (!unixPathsWork()) return -1;
+    std::string base = "/tmp/" + uniqueName("kdlib-run-");
+    std::string script = "( " + command + " ) > '" + base + ".out'; echo $? > '" + base + ".tmp'; mv '" + base +
+                         ".tmp' '" + base + ".rc'";
+    std::string line = "sh -c " + windowsArgument(script);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    if (info.hThread) CloseHandle(info.hThread);
+    if (info.hProcess) CloseHandle(info.hProcess);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (!fileExists(base + ".rc")) {
+        if (std::chrono::steady_clock::now() > deadline) return -1;
+        Sleep(2);
+    }
+    int status = std::atoi(readText(base + ".rc").c_str());
+    if (output) *output = readText(base + ".out");
+    std::error_code ec;
+    fs::remove(base + ".rc", ec);
+    fs::remove(base + ".out", ec);
+    return status;
+}
+#else
 int run(const std::string& command, std::string* output) {
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
@@ -69,6 +172,23 @@ int run(const std::string& command, std::string* output) {
     int status = pclose(pipe);
     if (output) *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+void setEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void unsetEnv(const std::string& name) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), "");
+#else
+    unsetenv(name.c_str());
+#endif
 }
 
 int runPython(const std::string& script, const std::vector<std::string>& args, std::string* output) {

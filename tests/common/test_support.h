@@ -37,6 +37,11 @@ int run(const std::string& command, std::string* output = nullptr);
 // Runs /usr/bin/python3 tests/tools/<script> with arguments (each quoted).
 int runPython(const std::string& script, const std::vector<std::string>& args, std::string* output = nullptr);
 
+// Environment variables, the same way on every system (an empty value
+// removes the variable on Windows).
+void setEnv(const std::string& name, const std::string& value);
+void unsetEnv(const std::string& name);
+
 // Shell-quotes one argument.
 std::string quote(const std::string& arg);
 

@@ -18,7 +18,7 @@ const std::string& testFontDir() {
         auto* d = new kdtest::TempDir;
         int status = kdtest::runPython("fontsvc_make_fonts.py", {kdtest::dejaVuPath(), d->path()});
         EXPECT_EQ(status, 0) << "building the test fonts failed";
-        setenv("KDLIB_FONT_DIRS", d->path().c_str(), 1);
+        kdtest::setEnv("KDLIB_FONT_DIRS", d->path());
         return d;
     }();
     return dir->path();

@@ -2,8 +2,15 @@
 // shared library: re-encode text, then request 10 (one-byte codes) or
 // request 21 feeding the two-byte mode. Skipped while the library lacks the
 // re-encoding exports.
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <map>
@@ -18,29 +25,57 @@ using fonttest::numbers;
 
 namespace {
 
+// The library as a host loads it: libkdlib.so, or kdlib.dll on Windows,
+// beside the test programs' folder.
+#ifdef _WIN32
+using LibraryHandle = HMODULE;
+LibraryHandle openLibrary() {
+    char exe[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    std::string dir(exe, n);
+    dir = dir.substr(0, dir.find_last_of("\\/"));
+    return LoadLibraryA((dir + "\\..\\kdlib.dll").c_str());
+}
+void* symbol(LibraryHandle h, const char* name) { return reinterpret_cast<void*>(GetProcAddress(h, name)); }
+void closeLibrary(LibraryHandle h) { FreeLibrary(h); }
+std::string loadError() { return "LoadLibrary error " + std::to_string(GetLastError()); }
+#else
+using LibraryHandle = void*;
+LibraryHandle openLibrary() {
+    char exe[4096] = {};
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return nullptr;
+    std::string dir(exe, static_cast<size_t>(n));
+    dir = dir.substr(0, dir.rfind('/'));
+    // Kept mapped to the end: the library caches fonts for the life of the process.
+    return dlopen((dir + "/../libkdlib.so").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+}
+void* symbol(LibraryHandle h, const char* name) { return dlsym(h, name); }
+void closeLibrary(LibraryHandle h) { dlclose(h); }
+std::string loadError() {
+    const char* e = dlerror();
+    return e ? e : "";
+}
+#endif
+
 struct Library {
-    void* handle = nullptr;
+    LibraryHandle handle = nullptr;
     decltype(&_kd_MUSInit) musInit = nullptr;
     decltype(&_kd_MUSRelease) musRelease = nullptr;
     decltype(&_kd_MakeUnicodeString) makeUnicodeString = nullptr;
     decltype(&::getFParam) fontParam = nullptr;
 
     Library() {
-        char exe[4096] = {};
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        if (n <= 0) return;
-        std::string dir(exe, static_cast<size_t>(n));
-        dir = dir.substr(0, dir.rfind('/'));
-        // Kept mapped to the end: the library caches fonts for the life of the process.
-        handle = dlopen((dir + "/../libkdlib.so").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        handle = openLibrary();
         if (!handle) return;
-        musInit = reinterpret_cast<decltype(musInit)>(dlsym(handle, "_kd_MUSInit"));
-        musRelease = reinterpret_cast<decltype(musRelease)>(dlsym(handle, "_kd_MUSRelease"));
-        makeUnicodeString = reinterpret_cast<decltype(makeUnicodeString)>(dlsym(handle, "_kd_MakeUnicodeString"));
-        fontParam = reinterpret_cast<decltype(fontParam)>(dlsym(handle, "getFParam"));
+        musInit = reinterpret_cast<decltype(musInit)>(symbol(handle, "_kd_MUSInit"));
+        musRelease = reinterpret_cast<decltype(musRelease)>(symbol(handle, "_kd_MUSRelease"));
+        makeUnicodeString = reinterpret_cast<decltype(makeUnicodeString)>(symbol(handle, "_kd_MakeUnicodeString"));
+        fontParam = reinterpret_cast<decltype(fontParam)>(symbol(handle, "getFParam"));
     }
     ~Library() {
-        if (handle) dlclose(handle);
+        if (handle) closeLibrary(handle);
     }
     bool complete() const { return musInit && musRelease && makeUnicodeString && fontParam; }
 };
@@ -53,7 +88,7 @@ std::vector<int> hexCodes(const std::string& digits, size_t width) {
 
 TEST(HostRoad, OneByteTextToEmbeddedSubset) {
     Library lib;
-    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    ASSERT_NE(lib.handle, nullptr) << loadError();
     ASSERT_TRUE(lib.complete()) << "an export is missing from the shared library";
     int32_t charMap = 0, glyphMap = 0, next = 0;
     ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 0), 0);
@@ -99,7 +134,7 @@ TEST(HostRoad, OneByteTextToEmbeddedSubset) {
 
 TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
     Library lib;
-    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    ASSERT_NE(lib.handle, nullptr) << loadError();
     ASSERT_TRUE(lib.complete()) << "an export is missing from the shared library";
     int32_t charMap = 0, glyphMap = 0, next = 0;
     ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 1), 0);

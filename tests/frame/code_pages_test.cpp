@@ -19,7 +19,12 @@ TEST(CodePages, WindowsSingleBytePages) {
     EXPECT_EQ(conv(1253, "\xC1\xE1"), std::u16string(u"\u0391\u03B1"));
     EXPECT_EQ(conv(1255, "\xE0\xFA"), std::u16string(u"\u05D0\u05EA"));
     EXPECT_EQ(conv(1256, "\xC7\xE1"), std::u16string(u"\u0627\u0644"));
-    EXPECT_EQ(conv(874, "\xA1\xDB\x85"), std::u16string(u"\u0E01\uFFFD\u2026"));
+    // Bytes the published table leaves undefined: Windows' private-use
+    // characters where it has them, else U+FFFD.
+    EXPECT_EQ(conv(874, "\xA1\xDB\x85"), std::u16string(u"\u0E01\uF8C1\u2026"));
+    EXPECT_EQ(conv(1255, "\xCA\xFF\xFD"), std::u16string(u"\u05BA\uF896\u200E"));
+    EXPECT_EQ(conv(1253, "\xAA\xD2"), std::u16string(u"\uF8F9\uF8FA"));
+    EXPECT_EQ(conv(1257, "\xA1\xA5"), std::u16string(u"\uF8FC\uF8FD"));
     EXPECT_EQ(conv(1250, "\x8A\xB9"), std::u16string(u"\u0160\u0105"));
 }
 
@@ -28,7 +33,10 @@ TEST(CodePages, SymbolPage) {
     // Symbol and UTF-8 refuse MB_PRECOMPOSED, as Windows does.
     char16_t out[4];
     EXPECT_EQ(kd::platform::multiByteToWideChar(42, kd::platform::kPrecomposed, "A", 1, out, 4), 0);
+#ifndef _WIN32
+    // (Wine accepts the flag for UTF-8, where Windows refuses it.)
     EXPECT_EQ(kd::platform::multiByteToWideChar(65001, kd::platform::kPrecomposed, "A", 1, out, 4), 0);
+#endif
 }
 
 TEST(CodePages, Utf8) {
@@ -36,7 +44,10 @@ TEST(CodePages, Utf8) {
     EXPECT_EQ(conv(65001, "\xF0\x9F\x98\x80"), std::u16string(u"\xD83D\xDE00"));  // a four-byte sequence: two units
     EXPECT_EQ(conv(65001, "a\xFF" "b"), std::u16string(u"a\uFFFDb"));
     EXPECT_EQ(conv(65001, "\xC0\xAF"), std::u16string(u"\uFFFD\uFFFD"));            // overlong
+#ifndef _WIN32
+    // (Wine makes two replacement characters of it.)
     EXPECT_EQ(conv(65001, "\xED\xA0\x80"), std::u16string(u"\uFFFD\uFFFD\uFFFD"));  // an encoded surrogate
+#endif
     EXPECT_EQ(conv(65001, "\xE2\x82"), std::u16string(u"\uFFFD"));                  // truncated
 }
 

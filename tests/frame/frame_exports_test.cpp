@@ -11,12 +11,26 @@ TEST(FrameExports, VersionIsConstant) {
     EXPECT_EQ(getVersion(), 190);
 }
 
-TEST(FrameExports, GetParOnTheVirtualDisplay) {
+TEST(FrameExports, GetParOnTheDisplay) {
+    int width = 0, height = 0;
+    {
+        kd::DisplayContext dc;
+        ASSERT_TRUE(dc);
+        width = dc.caps(kd::platform::kHorzSize);
+        height = dc.caps(kd::platform::kVertSize);
+    }
+#ifndef _WIN32
+    // The Linux backend's virtual display.
+    EXPECT_EQ(width, 508);
+    EXPECT_EQ(height, 286);
     EXPECT_EQ(getPar(5), 20000);  // 508 mm in thousandths of an inch
+#endif
+    EXPECT_GT(width, 0);
+    EXPECT_EQ(getPar(5), (width * 10000) / 254);
     EXPECT_EQ(getPar(1), 0);
     EXPECT_EQ(getPar(2), 0);
-    EXPECT_EQ(getPar(3), -20000);
-    EXPECT_EQ(getPar(4), (286 * -10000) / 254);
+    EXPECT_EQ(getPar(3), (width * -10000) / 254);
+    EXPECT_EQ(getPar(4), (height * -10000) / 254);
     EXPECT_EQ(getPar(0), 0);
     EXPECT_EQ(getPar(6), 0);
     EXPECT_EQ(getPar(-7), 0);

@@ -75,7 +75,8 @@ TEST(PlatformFonts, StylesChooseTheirOwnFiles) {
         if (file.empty()) continue;  // fonts-dejavu-core ships regular and bold only
         Selection s("DejaVu Sans", 10, c.bold, c.italic);
         ASSERT_TRUE(*s.font) << c.file;
-        EXPECT_EQ(s.faceName(), "DejaVu Sans");
+        // GDI's face name is the face's full name.
+        EXPECT_EQ(s.faceName(), fontFacts(kdtest::dejaVuPath(c.file))["fullName"]) << c.file;
         // The whole file is what GetFontData's table 0 reads.
         uint32_t size = platform::getFontData(s.dc.get(), 0, 0, nullptr, 0);
         EXPECT_EQ(size, file.size()) << c.file;
@@ -141,7 +142,10 @@ TEST(PlatformFonts, EmbeddingLicenceAndFaceNameFromTheFont) {
     platform::OutlineMetrics om;
     ASSERT_TRUE(platform::getOutlineMetrics(s.dc.get(), &om));
     EXPECT_EQ(static_cast<int>(om.otmfsType), fact(f, "fsType"));
-    EXPECT_EQ(om.faceName, f["family"]);
+    EXPECT_EQ(om.faceName, f["fullName"]);
+    EXPECT_EQ(om.faceName, "DejaVu Sans");
+    Selection bold("DejaVu Sans", 10, true, false);
+    EXPECT_EQ(bold.faceName(), "DejaVu Sans Bold");
 }
 
 TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
@@ -157,7 +161,7 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
     };
     const char* previous = std::getenv("KDLIB_FONT_DIRS");
     std::string saved = previous ? previous : "";
-    setenv("KDLIB_FONT_DIRS", dir.path().c_str(), 1);
+    kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
 
     for (int member = 0; member < 2; ++member) {
         Selection s(member == 0 ? "Kdtest Alpha" : "Kdtest Beta", 10, false, false);
@@ -168,16 +172,21 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
         EXPECT_EQ(s.data(platform::kCollectionTable, 0, 4), (std::vector<uint8_t>{'t', 't', 'c', 'f'}));
         // Table 0 reads the member from its own offset table on.
         uint32_t memberOffset = u32(12 + 4 * member);
+#ifdef _WIN32
+        // Wine's size query for table 0 of a member counts the whole file.
+        EXPECT_GE(platform::getFontData(s.dc.get(), 0, 0, nullptr, 0), file.size() - memberOffset);
+#else
         EXPECT_EQ(platform::getFontData(s.dc.get(), 0, 0, nullptr, 0), file.size() - memberOffset);
+#endif
         auto head = s.data(0, 0, 12);
         EXPECT_TRUE(std::equal(head.begin(), head.end(), file.begin() + memberOffset));
         EXPECT_EQ(head[0], 0);
         EXPECT_EQ(head[1], 1);
     }
     if (previous)
-        setenv("KDLIB_FONT_DIRS", saved.c_str(), 1);
+        kdtest::setEnv("KDLIB_FONT_DIRS", saved);
     else
-        unsetenv("KDLIB_FONT_DIRS");
+        kdtest::unsetEnv("KDLIB_FONT_DIRS");
 }
 
 TEST(PlatformFonts, NoFontSelectedFailsCleanly) {

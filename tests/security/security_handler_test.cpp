@@ -285,9 +285,13 @@ TEST(SecurityHandler, EncryptFileHeaderBodyAndBadFiles) {
     kdtest::writeFile(dir.file("self"), header + "data");
     EXPECT_EQ(encryptFile(dir.file("self").c_str(), dir.file("self").c_str(), 3, 0, key, 0, 2, 5), 0);
     EXPECT_EQ(kdtest::readText(dir.file("self")), header + "data");
+#ifndef _WIN32
+    // (Through a Unix symbolic link; under Wine such a link is not one file
+    // with its target, and a dangling one stalls the folder's removal.)
     kdtest::run("ln -s self " + kdtest::quote(dir.file("link")));
     encryptFile(dir.file("self").c_str(), dir.file("link").c_str(), 3, 0, key, 0, 2, 5);
     EXPECT_EQ(kdtest::readText(dir.file("self")), header + "data");
+#endif
 
     // Missing or unreadable input: no output is created.
     EXPECT_EQ(encryptFile(dir.file("missing").c_str(), dir.file("none").c_str(), 3, 0, key, 0, 2, 5), 0);

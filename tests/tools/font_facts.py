@@ -24,6 +24,8 @@ print("firstChar=%d" % os2.usFirstCharIndex)
 print("lastChar=%d" % os2.usLastCharIndex)
 name = font["name"].getName(1, 3, 1, 0x409)
 print("family=%s" % (name.toUnicode() if name else ""))
+full = font["name"].getName(4, 3, 1, 0x409)
+print("fullName=%s" % (full.toUnicode() if full else ""))
 for ch in chars:
     glyph = cmap.get(ord(ch))
     adv, lsb = hmtx[glyph] if glyph else hmtx[font.getGlyphOrder()[0]]

@@ -110,13 +110,14 @@ bool fontconfigMatch(Catalog& c, const char* faceName, bool bold, bool italic, s
     return ok;
 }
 
-std::string windowsFamilyName(FT_Face face) {
+// A Windows-platform English name record (ID 1 family, 4 full name).
+std::string windowsName(FT_Face face, FT_UShort nameId) {
     FT_UInt count = FT_Get_Sfnt_Name_Count(face);
     std::string best;
     for (FT_UInt i = 0; i < count; ++i) {
         FT_SfntName name;
         if (FT_Get_Sfnt_Name(face, i, &name) != 0) continue;
-        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.language_id != 0x0409 || name.name_id != 1)
+        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.language_id != 0x0409 || name.name_id != nameId)
             continue;
         std::string text;
         for (FT_UInt k = 0; k + 1 < name.string_len; k += 2) {
@@ -125,8 +126,22 @@ std::string windowsFamilyName(FT_Face face) {
         }
         best = text;
     }
-    if (best.empty() && face->family_name) best = face->family_name;
     return best;
+}
+
+std::string windowsFamilyName(FT_Face face) {
+    std::string name = windowsName(face, 1);
+    if (name.empty() && face->family_name) name = face->family_name;
+    return name;
+}
+
+// GDI's face name of a TrueType font (otmpFaceName) is the full name:
+// "DejaVu Sans Bold" for the bold face, "DejaVu Sans" for the regular one.
+std::string windowsFullName(FT_Face face, const std::string& family) {
+    std::string name = windowsName(face, 4);
+    if (!name.empty()) return name;
+    std::string style = face->style_name ? face->style_name : "";
+    return style.empty() || style == "Regular" ? family : family + " " + style;
 }
 
 std::shared_ptr<const FaceData> buildFace(Catalog& c, const std::string& path, int faceIndex) {
@@ -215,6 +230,7 @@ std::shared_ptr<const FaceData> buildFace(Catalog& c, const std::string& path, i
     for (FT_Fixed a : advances) data->advances.push_back(static_cast<uint16_t>(a));
 
     data->familyName = windowsFamilyName(face);
+    data->fullName = windowsFullName(face, data->familyName);
     return data;
 }
 

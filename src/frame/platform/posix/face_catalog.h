@@ -32,6 +32,7 @@ struct FaceData {
     uint16_t firstCharIndex = 0, lastCharIndex = 0, fsType = 0;
     bool symbolFont = false;  // a Windows symbol character map only
     std::string familyName;   // Windows English family name (name ID 1)
+    std::string fullName;     // Windows English full name (name ID 4)
 
     std::vector<uint16_t> glyphForUnit;  // 65536 entries, 0 = missing
     std::vector<uint16_t> advances;      // font units, per glyph

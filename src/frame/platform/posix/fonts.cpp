@@ -42,7 +42,9 @@ TextMetrics computeMetrics(const FontImpl& font) {
     tm.tmAscent = static_cast<int32_t>(roundHalfAway(f.winAscent * scale));
     tm.tmDescent = static_cast<int32_t>(roundHalfAway(f.winDescent * scale));
     tm.tmHeight = tm.tmAscent + tm.tmDescent;
-    tm.tmInternalLeading = std::max(0, tm.tmHeight - font.ppem);
+    // As GDI: the cell's excess over the em, scaled from font units.
+    tm.tmInternalLeading =
+        static_cast<int32_t>(roundHalfAway((f.winAscent + f.winDescent - f.unitsPerEm) * scale));
     int winSpan = f.winAscent + f.winDescent;
     int hheaSpan = f.hheaAscender - f.hheaDescender;
     tm.tmExternalLeading =
@@ -122,7 +124,7 @@ bool getOutlineMetrics(DeviceContext dc, OutlineMetrics* metrics) {
     const FontImpl* font = selected(dc);
     if (!font || !metrics) return false;
     metrics->otmfsType = font->face->fsType;
-    metrics->faceName = font->face->familyName;
+    metrics->faceName = font->face->fullName;
     return true;
 }
 
@@ -135,9 +137,15 @@ bool getCharAbcWidths(DeviceContext dc, unsigned first, unsigned last, AbcWidth*
         uint16_t glyph = unit.empty() ? 0 : font->face->glyphFor(unit[0]);
         int lsb = 0, ink = 0;
         font->face->inkExtent(glyph, &lsb, &ink);
+        // GDI measures the ink on the pixel grid: A is the left edge
+        // rounded down, B reaches the right edge rounded up (at least one
+        // pixel, also for an empty glyph), C is what the advance leaves.
         AbcWidth& w = widths[code - first];
-        w.abcA = font->toPixels(lsb);
-        w.abcB = static_cast<uint32_t>(std::max(0, font->toPixels(ink)));
+        double scale = static_cast<double>(font->ppem) / font->face->unitsPerEm;
+        int left = static_cast<int>(std::floor(lsb * scale));
+        int right = static_cast<int>(std::ceil((lsb + ink) * scale));
+        w.abcA = left;
+        w.abcB = static_cast<uint32_t>(std::max(1, right - left));
         w.abcC = font->advancePixels(glyph) - w.abcA - static_cast<int32_t>(w.abcB);
     }
     return true;

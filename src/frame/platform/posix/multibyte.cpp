@@ -33,9 +33,33 @@ unsigned resolveCodePage(unsigned codePage) {
     }
 }
 
-void decodeSingleByte(const char16_t* table, const unsigned char* in, int n, std::u16string& out) {
+// Bytes the published tables leave undefined but Windows maps: to its
+// private-use characters, and 1255's 0xCA to the Hebrew holam haser.
+struct WindowsExtra {
+    unsigned codePage;
+    unsigned char byte;
+    char16_t unit;
+};
+constexpr WindowsExtra kWindowsExtras[] = {
+    {874, 0xDB, 0xF8C1},  {874, 0xDC, 0xF8C2},  {874, 0xDD, 0xF8C3},  {874, 0xDE, 0xF8C4},
+    {874, 0xFC, 0xF8C5},  {874, 0xFD, 0xF8C6},  {874, 0xFE, 0xF8C7},  {874, 0xFF, 0xF8C8},
+    {1253, 0xAA, 0xF8F9}, {1253, 0xD2, 0xF8FA}, {1253, 0xFF, 0xF8FB},
+    {1255, 0xCA, 0x05BA}, {1255, 0xD9, 0xF88D}, {1255, 0xDA, 0xF88E}, {1255, 0xDB, 0xF88F},
+    {1255, 0xDC, 0xF890}, {1255, 0xDD, 0xF891}, {1255, 0xDE, 0xF892}, {1255, 0xDF, 0xF893},
+    {1255, 0xFB, 0xF894}, {1255, 0xFC, 0xF895}, {1255, 0xFF, 0xF896},
+    {1257, 0xA1, 0xF8FC}, {1257, 0xA5, 0xF8FD},
+};
+
+char16_t windowsExtra(unsigned codePage, unsigned char byte) {
+    for (const auto& e : kWindowsExtras)
+        if (e.codePage == codePage && e.byte == byte) return e.unit;
+    return kUndefinedCode;
+}
+
+void decodeSingleByte(unsigned codePage, const char16_t* table, const unsigned char* in, int n, std::u16string& out) {
     for (int i = 0; i < n; ++i) {
         char16_t u = table[in[i]];
+        if (u == kUndefinedCode) u = windowsExtra(codePage, in[i]);
         if (u == kUndefinedCode) u = in[i] >= 0x80 && in[i] <= 0x9F ? in[i] : kReplacement;
         out.push_back(u);
     }
@@ -163,7 +187,7 @@ int multiByteToWideChar(unsigned codePage, uint32_t flags, const char* text, int
     std::u16string units;
     units.reserve(static_cast<size_t>(byteCount));
     if (const char16_t* table = singleByteCodePage(codePage)) {
-        decodeSingleByte(table, in, byteCount, units);
+        decodeSingleByte(codePage, table, in, byteCount, units);
     } else if (codePage == 42) {
         decodeSymbol(in, byteCount, units);
     } else if (codePage == 65001) {

@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Compares what platform_probe printed on Linux with what it printed on
+Windows (under Wine), line by line. Differences listed in the known-
+differences file (one regular expression per line, matched against the
+Linux line; '#' starts a comment) are reported but accepted; any other
+difference fails."""
+import re
+import sys
+
+linux_path, windows_path, known_path = sys.argv[1:4]
+
+
+def lines(path):
+    with open(path, encoding="latin-1") as f:
+        return [line.rstrip("\r\n") for line in f]
+
+
+linux, windows = lines(linux_path), lines(windows_path)
+known = []
+with open(known_path, encoding="utf-8") as f:
+    for line in f:
+        line = line.split("#", 1)[0].strip()
+        if line:
+            known.append(re.compile(line))
+
+if len(linux) != len(windows) or not linux:
+    print("agreement: the probes printed %d and %d lines" % (len(linux), len(windows)))
+    sys.exit(1)
+
+accepted, unexpected = [], []
+for a, b in zip(linux, windows):
+    if a == b:
+        continue
+    (accepted if any(k.search(a) for k in known) else unexpected).append((a, b))
+
+for a, b in accepted:
+    print("known difference:\n  linux:   %s\n  windows: %s" % (a, b))
+for a, b in unexpected:
+    print("DIFFERENCE:\n  linux:   %s\n  windows: %s" % (a, b))
+same = len(linux) - len(accepted) - len(unexpected)
+print("agreement: %d passed, %d failed" % (same + len(accepted), len(unexpected)))
+print("(%d facts compared, %d known differences)" % (len(linux), len(accepted)))
+sys.exit(1 if unexpected else 0)
