@@ -137,69 +137,54 @@ const LamAlef* lamAlefOfLigature(unsigned unit) {
     return nullptr;
 }
 
-// The neighbour of index k in direction step (+1 or -1), marks skipped:
-// its index, or -1 when the text ends first.
-template <class Unit>
-int neighbourIndex(const Unit* input, int n, int k, int step) {
-    for (int i = k + step; i >= 0 && i < n; i += step) {
-        if (!markUnit(input[i])) return i;
+// Joining facts and forms of the units 0600-06FF, so the walk tests bits
+// and reads one table instead of chasing rows.
+struct Block06 {
+    std::array<uint8_t, 0x100> flags{};
+    // The form of each unit by context; units that are not letters map to
+    // themselves.
+    std::array<std::array<uint16_t, 4>, 0x100> form{};
+
+    constexpr Block06() {
+        for (unsigned lo = 0; lo < 0x100; ++lo) {
+            const unsigned unit = 0x0600 + lo;
+            for (auto& f : form[lo]) f = static_cast<uint16_t>(unit);
+            if (kTables.mark[lo]) flags[lo] |= kMark;
+            if (unit < kFirstBase || unit > kLastBase || kTables.rowOfBase[unit - kFirstBase] < 0) continue;
+            const int row = kTables.rowOfBase[unit - kFirstBase];
+            const Forms& f = kForms[row];
+            flags[lo] |= kLetter;
+            if (f.initial != 0 || f.medial != 0) flags[lo] |= kJoinsNext;
+            if (f.medial != 0 || f.final != 0 || f.base == kTatweel) flags[lo] |= kJoinsPrevious;
+            if (unit == kLam) flags[lo] |= kIsLam;
+            for (const LamAlef& la : kLamAlef) {
+                if (la.alef == unit) flags[lo] |= kLigatureAlef;
+            }
+            form[lo] = kTables.formFor[static_cast<size_t>(row)];
+        }
     }
-    return -1;
+};
+constexpr Block06 kBlock06;
+
+// Branch free: text mixes Arabic with spaces and digits too irregularly
+// for a branch to predict.
+inline uint8_t flagsOf(unsigned unit) {
+    const uint8_t f = kBlock06.flags[unit & 0xFFu];
+    return (unit >> 8) == 6 ? f : 0;
 }
 
 template <class Unit>
 int shape(const Unit* input, int n, Unit* output, Order order) {
-    const bool logical = order == Order::Logical;
-    // Reading order runs upward in logical storage, downward in display order.
-    const int forward = logical ? 1 : -1;
     int written = 0;
-    int consumed = -1;  // the alef that went into a lam-alef ligature
-    auto emit = [&](Unit u) {
-        if (logical) {
-            output[written] = u;
-        } else {
-            output[n - 1 - written] = u;
-        }
-        ++written;
+    auto flagsAt = [&](int k) { return flagsOf(input[k]); };
+    auto emit = [&](int k, int context, int alefAt) {
+        output[written++] = static_cast<Unit>(alefAt < 0 ? formOf(input[k], context)
+                                                        : ligatureOf(input[alefAt], (context & kJoinedBefore) != 0));
     };
-    // Row of the unit read last before k (marks skipped), null when that
-    // unit is not a letter or there is none.
-    const Forms* prev = nullptr;
-    for (int step = 0; step < n; ++step) {
-        const int k = logical ? step : n - 1 - step;
-        const unsigned c = input[k];
-        const Forms* row = rowOf(c);
-        if (k == consumed) {  // still the neighbour of what follows
-            prev = row;
-            continue;
-        }
-        if (row == nullptr) {
-            emit(static_cast<Unit>(c));
-            if (!markUnit(c)) prev = nullptr;
-            continue;
-        }
-        const bool prevJoins = prev != nullptr && (prev->initial != 0 || prev->medial != 0);
-        prev = row;
-        const int qi = neighbourIndex(input, n, k, forward);
-        const Forms* next = qi < 0 ? nullptr : rowOf(input[qi]);
-        const bool nextJoins = next != nullptr && (next->medial != 0 || next->final != 0 || next->base == kTatweel);
-
-        if (c == kLam && nextJoins) {
-            if (const LamAlef* la = lamAlefFor(next->base)) {
-                emit(static_cast<Unit>(prevJoins ? la->final : la->isolated));
-                // The alef itself is consumed; marks between lam and alef are
-                // copied after the ligature as the walk reaches them.
-                consumed = qi;
-                continue;
-            }
-        }
-        const uint16_t form = kTables.formFor[static_cast<size_t>(row - kForms)][(prevJoins ? 2 : 0) + (nextJoins ? 1 : 0)];
-        emit(static_cast<Unit>(form));
-    }
-    if (!logical && written < n) {
-        std::memmove(output, output + (n - written), static_cast<size_t>(written) * sizeof(Unit));
-        // Keep the area beyond the result as the zero fill left it.
-        std::memset(static_cast<void*>(output + written), 0, static_cast<size_t>(n - written) * sizeof(Unit));
+    if (order == Order::Logical) {
+        walkShaping<Order::Logical>(n, flagsAt, emit);
+    } else {
+        walkShaping<Order::Display>(n, flagsAt, emit);
     }
     return written;
 }
@@ -209,6 +194,18 @@ int shape(const Unit* input, int n, Unit* output, Order order) {
 bool isArabicLetter(uint16_t unit) { return rowOf(unit) != nullptr; }
 
 bool isTransparentMark(uint16_t unit) { return markUnit(unit); }
+
+uint8_t joiningFlags(unsigned unit) { return flagsOf(unit); }
+
+uint16_t formOf(unsigned unit, int context) {
+    return (unit >> 8) == 6 ? kBlock06.form[unit & 0xFFu][context & 3] : static_cast<uint16_t>(unit);
+}
+
+uint16_t ligatureOf(unsigned alef, bool joinedBefore) {
+    const LamAlef* la = lamAlefFor(alef);
+    if (la == nullptr) return static_cast<uint16_t>(alef);
+    return joinedBefore ? la->final : la->isolated;
+}
 
 int toPresentationForms(const uint16_t* input, int n, uint16_t* output, Order order) {
     if (input == nullptr || output == nullptr || n < 1) return 0;

@@ -4,6 +4,11 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KD_BIDI_SSE2 1
+#endif
+
 namespace kd {
 namespace {
 
@@ -100,43 +105,175 @@ const CodePageTable* tableFor(unsigned codePage) {
 
 bool isDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
-uint64_t reverseBytes(uint64_t v) {
-#if defined(_MSC_VER)
-    return _byteswap_uint64(v);
-#else
-    return __builtin_bswap64(v);
-#endif
-}
-
-// Index of the highest set bit of a non-zero 8-bit mask.
-size_t highestBit(unsigned mask) {
-    size_t bit = 7;
-    while ((mask & (1u << bit)) == 0) --bit;
-    return bit;
-}
-
-// Per byte: 1 for an L letter, 2 for an R letter or a digit (the bytes that
-// can end a right-to-left run).
+// Per byte: bit 0 for an L letter, bit 1 for an R letter or a digit (the
+// bytes that can end a right-to-left run), bit 2 for a digit.
 struct ScanFlags {
     std::array<uint8_t, 256> flag{};
     constexpr explicit ScanFlags(const CodePageTable& table) {
         for (unsigned b = 0; b < 256; ++b) {
             const uint8_t c = table.cls[b];
-            flag[b] = c == kBidiL ? 1 : (c == kBidiR || c == kBidiD) ? 2 : 0;
+            flag[b] = c == kBidiL ? 1 : c == kBidiR ? 2 : c == kBidiD ? 6 : 0;
         }
     }
 };
 constexpr ScanFlags kScan1255(kTable1255);
 constexpr ScanFlags kScan1256(kTable1256);
 
-// Bytes a reversed run cannot simply reverse: digits and brackets.
-constexpr std::array<uint8_t, 256> makeSpecial() {
-    std::array<uint8_t, 256> sp{};
-    for (unsigned b = '0'; b <= '9'; ++b) sp[b] = 1;
-    for (unsigned b : {'<', '>', '(', ')', '[', ']'}) sp[b] = 1;
-    return sp;
+// Writes the n bytes at src to dst in reverse order, brackets mirrored.
+void reverseMirrored(const uint8_t* src, size_t n, uint8_t* dst) {
+    size_t done = 0;
+#ifdef KD_BIDI_SSE2
+    // Sixteen bytes at a time: a run's bytes need no decisions here.
+    const auto xorWhere = [](__m128i v, char a, char b, char bits) {
+        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(a)), _mm_cmpeq_epi8(v, _mm_set1_epi8(b)));
+        return _mm_and_si128(hit, _mm_set1_epi8(bits));
+    };
+    for (; done + 16 <= n; done += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - done - 16));
+        v = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));  // dwords reversed
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)), _MM_SHUFFLE(2, 3, 0, 1));
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // bytes within words
+        // Each bracket and its mirror differ in the bits given.
+        const __m128i flip = _mm_or_si128(_mm_or_si128(xorWhere(v, '(', ')', 0x01), xorWhere(v, '<', '>', 0x02)),
+                                          xorWhere(v, '[', ']', 0x06));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + done), _mm_xor_si128(v, flip));
+    }
+#endif
+    for (; done < n; ++done) dst[done] = kMirror[src[n - 1 - done]];
 }
-constexpr std::array<uint8_t, 256> kSpecial = makeSpecial();
+
+#ifdef KD_BIDI_SSE2
+// Indexes of the lowest and highest set bits of a non-zero mask.
+unsigned lowestBit(unsigned mask) {
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned bit = 0;
+    while ((mask & (1u << bit)) == 0) ++bit;
+    return bit;
+#endif
+}
+
+unsigned highestBit(unsigned mask) {
+#if defined(__GNUC__)
+    return 31u - static_cast<unsigned>(__builtin_clz(mask));
+#else
+    unsigned bit = 31;
+    while ((mask & (1u << bit)) == 0) --bit;
+    return bit;
+#endif
+}
+
+// Classes of sixteen bytes by compares, as bit masks. ASCII bytes are told
+// apart exactly (letters are L, digits D, the rest never L or R); of the
+// upper half only the code page's main block of right-to-left letters is
+// known, any other such byte is reported unknown and left to the tables.
+struct BlockClasses {
+    unsigned left, right, digit, unknown;
+};
+
+__m128i inRange(__m128i v, uint8_t first, uint8_t last) {
+    const __m128i offset = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(first)));
+    const __m128i beyond = _mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(last - first)));
+    return _mm_cmpeq_epi8(beyond, _mm_setzero_si128());
+}
+
+BlockClasses classify16(const uint8_t* p, uint8_t rightFirst, uint8_t rightLast) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned upper = static_cast<unsigned>(_mm_movemask_epi8(v));
+    BlockClasses c;
+    c.left = static_cast<unsigned>(_mm_movemask_epi8(inRange(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'a', 'z')));
+    c.digit = static_cast<unsigned>(_mm_movemask_epi8(inRange(v, '0', '9')));
+    c.right = static_cast<unsigned>(_mm_movemask_epi8(inRange(v, rightFirst, rightLast))) & upper;
+    c.unknown = upper & ~c.right;
+    return c;
+}
+#endif
+
+constexpr bool allRight(const CodePageTable& table, unsigned first, unsigned last) {
+    for (unsigned b = first; b <= last; ++b) {
+        if (table.cls[b] != kBidiR) return false;
+    }
+    return true;
+}
+
+// The code page's tables, read byte by byte, and its main block of
+// right-to-left letters (all of class R), read sixteen bytes at a time.
+struct Scanner {
+    const CodePageTable& table;
+    const ScanFlags& scan;
+    uint8_t rightFirst, rightLast;
+
+    // Position of the first R letter at or after i, or len.
+    size_t findRight(const uint8_t* src, size_t i, size_t len) const {
+#ifdef KD_BIDI_SSE2
+        for (; i + 16 <= len; i += 16) {
+            const BlockClasses c = classify16(src + i, rightFirst, rightLast);
+            if (c.unknown != 0) {
+                for (size_t j = i; j < i + 16; ++j) {
+                    if (table.cls[src[j]] == kBidiR) return j;
+                }
+            } else if (c.right != 0) {
+                return i + lowestBit(c.right);
+            }
+        }
+#endif
+        for (; i < len; ++i) {
+            if (table.cls[src[i]] == kBidiR) return i;
+        }
+        return len;
+    }
+
+    // From i up to the next L letter (or len): moves end to the last R
+    // letter or digit, and reports whether a digit was met.
+    void scanRun(const uint8_t* src, size_t i, size_t len, size_t& end, bool& digits) const {
+        unsigned any = 0;
+        // Byte by byte from i to to; true at an L letter.
+        auto bytewise = [&](size_t from, size_t to) {
+            for (size_t j = from; j < to; ++j) {
+                const unsigned f = scan.flag[src[j]];
+                if (f & 1) return true;
+                any |= f;
+                if (f & 2) end = j;
+            }
+            return false;
+        };
+#ifdef KD_BIDI_SSE2
+        for (; i + 16 <= len; i += 16) {
+            const BlockClasses c = classify16(src + i, rightFirst, rightLast);
+            if (c.unknown != 0) {
+                if (bytewise(i, i + 16)) break;
+                continue;
+            }
+            const unsigned before = c.left != 0 ? (1u << lowestBit(c.left)) - 1 : 0xFFFFu;
+            const unsigned ends = (c.right | c.digit) & before;
+            if (ends != 0) end = i + highestBit(ends);
+            if ((c.digit & before) != 0) any |= 4;
+            if (c.left != 0) {
+                digits = (any & 4) != 0;
+                return;
+            }
+        }
+        if (i + 16 > len) bytewise(i, len);
+#else
+        bytewise(i, len);
+#endif
+        digits = (any & 4) != 0;
+    }
+};
+
+// Position of the first digit in from..to, or to.
+size_t findDigit(const uint8_t* src, size_t from, size_t to) {
+#ifdef KD_BIDI_SSE2
+    for (; from + 16 <= to; from += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + from));
+        const unsigned digits = static_cast<unsigned>(_mm_movemask_epi8(inRange(v, '0', '9')));
+        if (digits != 0) return from + lowestBit(digits);
+    }
+#endif
+    while (from < to && !isDigit(src[from])) ++from;
+    return from;
+}
 
 // The reordering, worked out from the resolution rules so that it needs no
 // per-position work arrays:
@@ -150,13 +287,12 @@ constexpr std::array<uint8_t, 256> kSpecial = makeSpecial();
 //   to L and stay in place.
 // - Inside the run a number is a maximal sequence of digits and of single
 //   separators with a digit on each side; it keeps its order.
-// Positions are size_t, so any length works. Both scans go eight bytes at a
-// time where they can: letters and neutrals alternate too irregularly for
+// Positions are size_t, so any length works. The scans go sixteen bytes at
+// a time where they can: letters and neutrals alternate too irregularly for
 // byte-wise branches.
-void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& table, const ScanFlags& scan) {
-    const uint8_t* cls = table.cls.data();
-    const uint8_t* flag = scan.flag.data();
-    const uint8_t* separator = table.separator.data();
+void reorder(const uint8_t* src, size_t len, uint8_t* dst, const Scanner& scanner) {
+    const uint8_t* cls = scanner.table.cls.data();
+    const uint8_t* separator = scanner.table.separator.data();
     auto joinedSeparator = [&](size_t m) {
         return m > 0 && m + 1 < len && cls[src[m]] == kBidiW && separator[src[m]] != 0 && isDigit(src[m - 1]) &&
                isDigit(src[m + 1]);
@@ -165,62 +301,28 @@ void reorder(const uint8_t* src, size_t len, uint8_t* dst, const CodePageTable& 
     size_t i = 0;
     while (i < len) {
         // Left-to-right context: copy up to the next right-to-left letter.
-        const size_t copyFrom = i;
-        while (i < len && cls[src[i]] != kBidiR) ++i;
-        std::memcpy(dst + w, src + copyFrom, i - copyFrom);
-        w += i - copyFrom;
-        if (i == len) break;
+        const size_t s = scanner.findRight(src, i, len);
+        std::memcpy(dst + w, src + i, s - i);
+        w += s - i;
+        if (s == len) break;
 
         // Right-to-left run from s to e.
-        const size_t s = i;
-        size_t e = i;
-        for (++i; i + 8 <= len; i += 8) {
-            unsigned any = 0;
-            unsigned keep = 0;
-            for (unsigned j = 0; j < 8; ++j) {
-                const unsigned f = flag[src[i + j]];
-                any |= f;
-                keep |= (f >> 1) << j;
-            }
-            if (any & 1) break;  // an L letter: find it byte by byte
-            if (keep != 0) e = i + highestBit(keep);
-        }
-        for (; i < len; ++i) {
-            const unsigned f = flag[src[i]];
-            if (f == 1) break;
-            if (f == 2) e = i;
-        }
+        size_t e = s;
+        bool anyDigit = false;
+        scanner.scanRun(src, s + 1, len, e, anyDigit);
 
-        // Write s..e from the top down.
-        size_t top = e + 1;
-        size_t scalarUntil = top;  // below this, try whole blocks again
-        while (top > s) {
-            if (top <= scalarUntil && top - s >= 8) {
-                unsigned special = 0;
-                for (unsigned j = 0; j < 8; ++j) special |= kSpecial[src[top - 8 + j]];
-                if (special == 0) {
-                    uint64_t v;
-                    std::memcpy(&v, src + top - 8, 8);
-                    v = reverseBytes(v);
-                    std::memcpy(dst + w, &v, 8);
-                    w += 8;
-                    top -= 8;
-                    continue;
-                }
-                scalarUntil = top - 8;  // this block goes byte by byte
+        // Reverse s..e as a whole, then put each number back over its
+        // reversed image in its own order.
+        const size_t runLength = e - s + 1;
+        reverseMirrored(src + s, runLength, dst + w);
+        if (anyDigit) {
+            for (size_t j = findDigit(src, s, e + 1); j <= e; j = findDigit(src, j, e + 1)) {
+                const size_t b = j;
+                for (++j; j <= e && (isDigit(src[j]) || joinedSeparator(j));) ++j;
+                std::memcpy(dst + w + (e + 1 - j), src + b, j - b);
             }
-            const size_t k = top - 1;
-            if (!isDigit(src[k])) {
-                dst[w++] = kMirror[src[k]];
-                top = k;
-                continue;
-            }
-            size_t b = k;
-            while (b > s && (isDigit(src[b - 1]) || joinedSeparator(b - 1))) --b;
-            std::memcpy(dst + w, src + b, k - b + 1);
-            w += k - b + 1;
-            top = b;
         }
+        w += runLength;
         i = e + 1;
     }
 }
@@ -252,7 +354,11 @@ int64_t formatBidi(const char* src, int64_t length, char* dst, unsigned codePage
         std::memcpy(copy.get(), in, len);
         in = copy.get();
     }
-    reorder(in, len, out, *table, codePage == 1255 ? kScan1255 : kScan1256);
+    // Hebrew letters E0-FA; Arabic letters BF-D6 (the rest are spread out).
+    static_assert(allRight(kTable1255, 0xE0, 0xFA) && allRight(kTable1256, 0xBF, 0xD6));
+    const Scanner scanner = codePage == 1255 ? Scanner{kTable1255, kScan1255, 0xE0, 0xFA}
+                                             : Scanner{kTable1256, kScan1256, 0xBF, 0xD6};
+    reorder(in, len, out, scanner);
     return length;
 }
 

@@ -77,9 +77,10 @@ public:
     Map::const_iterator begin() const { return map_.begin(); }
     Map::const_iterator end() const { return map_.end(); }
 
-    // The codes of the 256 bytes of one single-byte code page, -1 until a
-    // byte is met. Entries never change, so a known code stays right; the
-    // table starts afresh when the text's code page changes.
+    // The codes of the 256 bytes of one single-byte code page in each of
+    // four shaping contexts (index byte * 4 + context), -1 until met.
+    // Entries never change, so a known code stays right; the table starts
+    // afresh when the text's code page changes.
     int32_t* byteCodes(unsigned codePage) {
         if (!byteCodes_) byteCodes_ = std::make_unique<ByteCodes>();
         if (byteCodes_->codePage != codePage) {
@@ -92,7 +93,7 @@ public:
 private:
     struct ByteCodes {
         unsigned codePage = ~0u;
-        std::array<int32_t, 256> code;
+        std::array<int32_t, 256 * 4> code;
     };
 
     struct Page {

@@ -30,6 +30,7 @@ constexpr HexPairs kHexPairs;
 struct ByteTable {
     char16_t unit[256];
     bool hasArabicLetter;  // whether shaping can change anything
+    uint8_t joining[256];  // arabic::joiningFlags of each byte's unit
 };
 
 class ByteTables {
@@ -60,6 +61,7 @@ private:
                 const char byte = static_cast<char>(b);
                 complete = toUtf16(kCodePages[i], &byte, 1, &table->unit[b], 1) == 1;
                 table->hasArabicLetter |= arabic::isArabicLetter(table->unit[b]);
+                table->joining[b] = arabic::joiningFlags(table->unit[b]);
             }
             if (complete) tables_[i] = std::move(table);
         }
@@ -107,6 +109,15 @@ int encodeUnits(UnitAt unitAt, int n, MusMode mode, CharCodeMap& chars, uint16_t
     return mode == MusMode::OneByte ? n : 2 * n;
 }
 
+// The code of unit u, given the next one when u is new.
+uint16_t codeOf(uint16_t u, CharCodeMap& chars, uint16_t& counter) {
+    if (const uint16_t* existing = chars.find(u)) return *existing;
+    const uint16_t code = counter;
+    chars.insertIfAbsent(u, code);
+    counter = static_cast<uint16_t>(counter + 1);
+    return code;
+}
+
 // One-byte mode over a single-byte code page: each byte's code is looked up
 // once per map and code page and then read from a 256-entry table.
 int encodeBytes(const uint8_t* bytes, int length, const ByteTable& table, unsigned codePage, CharCodeMap& chars,
@@ -114,21 +125,37 @@ int encodeBytes(const uint8_t* bytes, int length, const ByteTable& table, unsign
     int32_t* known = chars.byteCodes(codePage);
     for (int i = 0; i < length; ++i) {
         const uint8_t b = bytes[i];
-        int32_t code = known[b];
-        if (code < 0) {
-            const uint16_t u = table.unit[b];
-            if (const uint16_t* existing = chars.find(u)) {
-                code = *existing;
-            } else {
-                code = counter;
-                chars.insertIfAbsent(u, counter);
-                counter = static_cast<uint16_t>(counter + 1);
-            }
-            known[b] = code;
-        }
+        int32_t code = known[4 * b];
+        if (code < 0) known[4 * b] = code = codeOf(table.unit[b], chars, counter);
         std::memcpy(output + 2 * i, kHexPairs.pair[code & 0xFF], 2);
     }
     return length;
+}
+
+// The same for a code page with Arabic letters: shaped in display order
+// straight from the bytes, a byte's shaped form depending only on its
+// context, so its code is cached per byte and context. Returns the units
+// written (lam-alef ligatures make fewer than length).
+int encodeShapedBytes(const uint8_t* bytes, int length, const ByteTable& table, unsigned codePage,
+                      CharCodeMap& chars, uint16_t& counter, char* output) {
+    int32_t* known = chars.byteCodes(codePage);
+    char* out = output;
+    arabic::walkShaping<arabic::Order::Display>(
+        length, [&](int k) { return table.joining[bytes[k]]; },
+        [&](int k, int context, int alefAt) {
+            int32_t code;
+            if (alefAt < 0) {
+                int32_t& slot = known[4 * bytes[k] + context];
+                if (slot < 0) slot = codeOf(arabic::formOf(table.unit[bytes[k]], context), chars, counter);
+                code = slot;
+            } else {
+                const bool joined = (context & arabic::kJoinedBefore) != 0;
+                code = codeOf(arabic::ligatureOf(table.unit[bytes[alefAt]], joined), chars, counter);
+            }
+            std::memcpy(out, kHexPairs.pair[code & 0xFF], 2);
+            out += 2;
+        });
+    return static_cast<int>((out - output) / 2);
 }
 
 // A work area of UTF-16 units: on the stack for the short runs hosts pass
@@ -165,6 +192,10 @@ int makeUnicodeString(const char* text, int length, unsigned codePage, MusMode m
     if (mode == MusMode::TwoByte && glyphs == nullptr) return 0;
 
     const ByteTable* table = ByteTables::find(codePage);
+    if (table != nullptr && table->hasArabicLetter && mode == MusMode::OneByte) {
+        return encodeShapedBytes(reinterpret_cast<const uint8_t*>(text), length, *table, codePage, chars, counter,
+                                 output);
+    }
     if (table != nullptr && !table->hasArabicLetter) {
         // Nothing to shape: encode straight from the bytes.
         const auto* bytes = reinterpret_cast<const uint8_t*>(text);

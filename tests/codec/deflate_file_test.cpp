@@ -12,24 +12,12 @@ namespace {
 using kdtest::readText;
 using kdtest::writeFile;
 
-// zlib's own one-shot inflate as the independent reader; false when the
-// data is not one complete zlib stream.
+// zlib's own inflate as the independent reader; false when the data are
+// not one complete zlib stream.
 bool inflateAll(const std::string& data, std::string* out) {
-    z_stream zs{};
-    if (inflateInit(&zs) != Z_OK) return false;
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    zs.avail_in = static_cast<uInt>(data.size());
-    out->clear();
-    char buffer[16384];
-    int status;
-    do {
-        zs.next_out = reinterpret_cast<Bytef*>(buffer);
-        zs.avail_out = sizeof buffer;
-        status = inflate(&zs, Z_NO_FLUSH);
-        out->append(buffer, sizeof buffer - zs.avail_out);
-    } while (status == Z_OK);
-    const bool whole = status == Z_STREAM_END && zs.avail_in == 0;
-    inflateEnd(&zs);
+    bool whole = false;
+    std::vector<uint8_t> bytes = kdtest::inflateZlib(data.data(), data.size(), &whole);
+    out->assign(bytes.begin(), bytes.end());
     return whole;
 }
 

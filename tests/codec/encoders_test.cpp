@@ -74,13 +74,7 @@ TEST(Base64, LongDataDecodesWithAnotherDecoderAndLinesAre72) {
                                   kdtest::quote(dir.file("b64")),
                               &decoded),
                   0);
-        std::string expectedHex;
-        static const char kDigits[] = "0123456789abcdef";
-        for (unsigned char c : data) {
-            expectedHex += kDigits[c >> 4];
-            expectedHex += kDigits[c & 15];
-        }
-        EXPECT_EQ(decoded, expectedHex) << n;
+        EXPECT_EQ(decoded, kdtest::hexOf(data.data(), data.size())) << n;
         // And back through esab64.
         auto [bytes, messages] = decode(dir, text);
         EXPECT_EQ(bytes, data);

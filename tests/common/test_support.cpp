@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #endif
 
+#include <gtest/gtest.h>
+#include <zlib.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -198,5 +201,56 @@ int runPython(const std::string& script, const std::vector<std::string>& args, s
 }
 
 std::string dejaVuPath(const std::string& fileName) { return "/usr/share/fonts/truetype/dejavu/" + fileName; }
+
+std::vector<uint8_t> inflateZlib(const void* data, size_t size, bool* whole) {
+    std::vector<uint8_t> out;
+    z_stream z{};
+    if (whole) *whole = false;
+    if (inflateInit(&z) != Z_OK) return out;
+    z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
+    z.avail_in = static_cast<uInt>(size);
+    uint8_t buffer[65536];
+    int status;
+    do {
+        z.next_out = buffer;
+        z.avail_out = sizeof buffer;
+        status = inflate(&z, Z_NO_FLUSH);
+        out.insert(out.end(), buffer, buffer + (sizeof buffer - z.avail_out));
+    } while (status == Z_OK);
+    if (whole) *whole = status == Z_STREAM_END && z.avail_in == 0;
+    inflateEnd(&z);
+    return out;
+}
+
+std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data) {
+    bool whole = false;
+    std::vector<uint8_t> out = inflateZlib(data.data(), data.size(), &whole);
+    if (!whole) ADD_FAILURE() << "the data are not one finished zlib stream with nothing after it";
+    return out;
+}
+
+StreamFile splitStreamFile(const std::string& path) {
+    std::string all = readText(path);
+    StreamFile s;
+    size_t at = all.find("stream\r\n");
+    if (at == std::string::npos) {
+        s.header = all;
+        return s;
+    }
+    s.header = all.substr(0, at + 8);
+    s.data.assign(all.begin() + static_cast<long>(at + 8), all.end());
+    return s;
+}
+
+std::string hexOf(const void* bytes, size_t size, bool upper) {
+    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    const auto* b = static_cast<const uint8_t*>(bytes);
+    std::string s;
+    for (size_t k = 0; k < size; ++k) {
+        s += digits[b[k] >> 4];
+        s += digits[b[k] & 15];
+    }
+    return s;
+}
 
 }  // namespace kdtest

@@ -44,7 +44,7 @@ TEST(FontStream, ChunksOf2000WithSyncPointsThenTheFinish) {
         std::string path = dir.file("stream" + std::to_string(size));
         Recorded rec;
         int32_t result = writeProgram(program, path, nullptr, &rec);
-        fonttest::StreamFile s = fonttest::splitStream(path);
+        kdtest::StreamFile s = kdtest::splitStreamFile(path);
         std::string header = "/Filter /FlateDecode\r\n/Length1 " + std::to_string(size) + "\r\n>>\r\nstream\r\n";
         EXPECT_EQ(s.header, header);
         EXPECT_EQ(result, static_cast<int32_t>(s.data.size()));
@@ -59,7 +59,6 @@ TEST(FontStream, ChunksOf2000WithSyncPointsThenTheFinish) {
         // sync point after a chunk but the last.
         EXPECT_EQ(syncMarkers(s.data), chunks - 1) << size;
     }
-    EXPECT_EQ(std::string("/Filter /FlateDecode\r\n/Length1 4500\r\n>>\r\nstream\r\n").size(), 49u);
 }
 
 TEST(FontStream, EmptyStreamNameWritesOnlyTheCopy) {
@@ -73,7 +72,7 @@ TEST(FontStream, EmptyStreamNameWritesOnlyTheCopy) {
     // Both at once: the copy equals what the stream inflates to.
     std::string stream = dir.file("both");
     EXPECT_GT(writeProgram(program, stream, copy.c_str()), 0);
-    EXPECT_EQ(fonttest::inflateAll(fonttest::splitStream(stream).data), kdtest::readFile(copy));
+    EXPECT_EQ(fonttest::streamContent(stream), kdtest::readFile(copy));
 }
 
 TEST(FontStream, UncreatableFilesLeaveNothingBehind) {

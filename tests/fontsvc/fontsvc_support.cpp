@@ -1,7 +1,6 @@
 #include "fontsvc/fontsvc_support.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -39,36 +38,6 @@ void encodeOneByte(int32_t charMap, const std::string& text, int codePage, int32
         if (map->insertIfAbsent(u, static_cast<uint16_t>(nextCode))) ++nextCode;
 }
 
-StreamFile splitStream(const std::string& path) {
-    std::string all = kdtest::readText(path);
-    StreamFile s;
-    size_t at = all.find("stream\r\n");
-    if (at == std::string::npos) return s;
-    s.header = all.substr(0, at + 8);
-    s.data.assign(all.begin() + static_cast<long>(at + 8), all.end());
-    return s;
-}
-
-std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data) {
-    z_stream z{};
-    std::vector<uint8_t> out;
-    if (inflateInit(&z) != Z_OK) return out;
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    uint8_t buffer[16384];
-    int rc;
-    do {
-        z.next_out = buffer;
-        z.avail_out = sizeof buffer;
-        rc = inflate(&z, Z_NO_FLUSH);
-        out.insert(out.end(), buffer, buffer + (sizeof buffer - z.avail_out));
-    } while (rc == Z_OK);
-    EXPECT_EQ(rc, Z_STREAM_END);
-    EXPECT_EQ(z.avail_in, 0u) << "bytes after the end of the zlib stream";
-    inflateEnd(&z);
-    return out;
-}
-
 std::map<std::string, std::string> checkProgram(const std::string& program, const std::string& source,
                                                 const std::string& utf8Text) {
     std::string out;
@@ -100,6 +69,16 @@ std::vector<int> numbers(const std::string& text) {
         }
     }
     return out;
+}
+
+void expectNeededInked(std::map<std::string, std::string>& report, int except) {
+    EXPECT_EQ(report.count("differs"), 0u) << report["differs"];
+    std::vector<int> inked = numbers(report["inked"]);
+    for (int g : numbers(report["needed"])) {
+        if (g >= 0 && g != except) {  // -1: the source has no glyph either
+            EXPECT_NE(std::find(inked.begin(), inked.end(), g), inked.end()) << "glyph " << g;
+        }
+    }
 }
 
 }  // namespace fonttest

@@ -25,19 +25,20 @@ void releaseMaps(int32_t charMap, int32_t glyphMap);
 // one-byte mode of the re-encoding does.
 void encodeOneByte(int32_t charMap, const std::string& text, int codePage, int32_t& nextCode);
 
-// A stream file split into its header text and the zlib data after
-// "stream\r\n".
-struct StreamFile {
-    std::string header;
-    std::vector<uint8_t> data;
-};
-StreamFile splitStream(const std::string& path);
-std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data);
+using kdtest::inflateAll;
+// What a stream file's zlib data inflate to.
+inline std::vector<uint8_t> streamContent(const std::string& path) {
+    return inflateAll(kdtest::splitStreamFile(path).data);
+}
 
 // fontsvc_subset_check.py's report: key -> rest of the line, several lines
 // with one key joined by '\n'.
 std::map<std::string, std::string> checkProgram(const std::string& program, const std::string& source,
                                                 const std::string& utf8Text = "");
 std::vector<int> numbers(const std::string& text);
+// Every glyph the report's text needs (but `except`) has outline data in
+// the program, unchanged from the source's (-1, absent from the source, is
+// passed over).
+void expectNeededInked(std::map<std::string, std::string>& report, int except = -2);
 
 }  // namespace fonttest

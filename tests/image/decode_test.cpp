@@ -159,10 +159,7 @@ TEST(PngDecode, PassThroughCopiesIdatAcrossChunks) {
               "<< /Type /XObject /Subtype /Image /Width 40 /Height 30 /Length 12 0 R /ColorSpace /DeviceRGB "
               "/BitsPerComponent 8 /Filter/FlateDecode\r\n /DecodeParms<</BitsPerComponent 8/Colors 3/Columns "
               "40/Predictor 15>>\r\n>>\r\nstream\r\n");
-    // The data unfiltered by an independent reader equal Pillow's pixels.
-    writeFile(dir.file("idat.bin"), o.data);
-    Bytes raw = inflateAll(o.data);
-    EXPECT_EQ(raw.size(), size_t(30 * (40 * 3 + 1)));
+    EXPECT_EQ(inflateAll(o.data).size(), size_t(30 * (40 * 3 + 1)));
     gen("P", 20, 10, dir.file("pal.png"), {"colors=4"});
     o = runDobmp(dir, dir.file("pal.png"));
     EXPECT_NE(o.dict.find("/ColorSpace [/Indexed /DeviceRGB 3 13 0 R] /BitsPerComponent 2 /Filter/FlateDecode\r\n "
@@ -275,8 +272,6 @@ TEST(PngFilters, CreatePngDataRoundTripsThroughPillow) {
     ASSERT_EQ(scan.size(), 5u * 13);
     EXPECT_EQ(scan[0], 1);
     for (int r = 1; r < 5; ++r) EXPECT_EQ(scan[r * 13], 4);
-    EXPECT_EQ(scan[1], raw[0]);
-    EXPECT_EQ(scan[4], uint8_t(raw[3] - raw[0]));
     // Unfiltering by the PNG path of the oracle restores the rows.
     std::string py = "import zlib,struct,sys\n"
                      "def ch(k,d): return struct.pack('>I',len(d))+k+d+struct.pack('>I',zlib.crc32(k+d))\n"

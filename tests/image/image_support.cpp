@@ -1,7 +1,6 @@
 #include "image/image_support.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "kdlib.h"
 
@@ -21,42 +20,6 @@ Bytes pillowSamples(const std::string& image, const std::string& mode) {
     return kdtest::readFile(out);
 }
 
-Bytes inflateAll(const Bytes& data) {
-    Bytes out;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) return out;
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = uInt(data.size());
-    uint8_t buf[65536];
-    int status;
-    do {
-        z.next_out = buf;
-        z.avail_out = sizeof buf;
-        status = inflate(&z, Z_NO_FLUSH);
-        out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
-    } while (status == Z_OK);
-    inflateEnd(&z);
-    EXPECT_EQ(status, Z_STREAM_END) << "stream data is not one finished zlib stream";
-    return out;
-}
-
-namespace {
-
-void splitStream(const std::string& path, std::string& dict, Bytes& data) {
-    Bytes all = kdtest::readFile(path);
-    std::string text(all.begin(), all.end());
-    size_t at = text.find("stream\r\n");
-    if (at == std::string::npos) {
-        dict = text;
-        data.clear();
-        return;
-    }
-    dict = text.substr(0, at + 8);
-    data.assign(all.begin() + long(at + 8), all.end());
-}
-
-}  // namespace
-
 Output runDobmp(const kdtest::TempDir& dir, const std::string& image, const DobmpCall& call) {
     Output o;
     o.dataPath = dir.file("data.bin");
@@ -66,8 +29,14 @@ Output runDobmp(const kdtest::TempDir& dir, const std::string& image, const Dobm
     o.result = dobmp(image.c_str(), o.dataPath.c_str(), call.lengthObj, &o.width, &o.height, 0, call.invertDecode,
                      call.colourKeyMask.c_str(), o.sidePath.c_str(), &o.sideObj, o.maskPath.c_str(), &o.smaskObj,
                      call.pdfVersion, call.maskKind.c_str(), call.jbig2Page);
-    if (kdtest::fileExists(o.dataPath)) splitStream(o.dataPath, o.dict, o.data);
-    if (kdtest::fileExists(o.maskPath)) splitStream(o.maskPath, o.maskDict, o.maskData);
+    if (kdtest::fileExists(o.dataPath)) {
+        kdtest::StreamFile s = kdtest::splitStreamFile(o.dataPath);
+        o.dict = s.header, o.data = s.data;
+    }
+    if (kdtest::fileExists(o.maskPath)) {
+        kdtest::StreamFile s = kdtest::splitStreamFile(o.maskPath);
+        o.maskDict = s.header, o.maskData = s.data;
+    }
     return o;
 }
 

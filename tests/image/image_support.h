@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 void gen(const std::string& mode, int w, int h, const std::string& path, const std::vector<std::string>& opts = {});
 // Pillow's decoding of an image as raw samples in `mode` ("RGB", "L", "A").
 Bytes pillowSamples(const std::string& image, const std::string& mode);
-Bytes inflateAll(const Bytes& data);
+using kdtest::inflateAll;
 
 struct Output {
     int result = 0;

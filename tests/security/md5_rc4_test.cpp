@@ -12,15 +12,7 @@
 
 namespace {
 
-std::string hex(const uint8_t* bytes, size_t n) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string s;
-    for (size_t k = 0; k < n; ++k) {
-        s += kDigits[bytes[k] >> 4];
-        s += kDigits[bytes[k] & 15];
-    }
-    return s;
-}
+std::string hex(const uint8_t* bytes, size_t n) { return kdtest::hexOf(bytes, n); }
 
 std::string md5Hex(const std::string& data) {
     uint8_t digest[16];
@@ -46,8 +38,7 @@ TEST(Md5, Rfc1321TestSuite) {
     EXPECT_EQ(md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
               "57edf4a22be3c955ac49da2e2107b67a");
     // Zero bytes inside the data are hashed like any other.
-    EXPECT_EQ(md5Hex(std::string("a\0b", 3)), md5Hex(std::string("a\0b", 3)));
-    EXPECT_NE(md5Hex(std::string("a\0b", 3)), md5Hex("a"));
+    EXPECT_EQ(md5Hex(std::string("a\0b", 3)), "70350f6027bce3713f6b76473084309b");
 }
 
 TEST(Md5, PiecewiseUpdatesMatchOneShotAndMd5sum) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frame/code_pages.h"
+#include "frame/codepage_tables.h"
 #include "frame/handle_registry.h"
 #include "kdlib.h"
 #include "text/code_maps.h"
@@ -274,5 +275,54 @@ TEST(Mus, ByteTablesMatchThePlatformConversion) {
             const auto unit = static_cast<char16_t>((static_cast<uint8_t>(out[2 * i]) << 8) | static_cast<uint8_t>(out[2 * i + 1]));
             ASSERT_EQ(unit, expected[i]) << codePage << " byte " << i + 1;
         }
+    }
+}
+
+// One-byte mode shapes Arabic code pages straight from the bytes, codes
+// cached per byte and context; the same text in UTF-8 takes the general
+// route (convert, shape, encode) and must give the same digits and map.
+TEST(Mus, ArabicBytesAgreeWithTheGeneralRoute) {
+    const char16_t* units = kd::singleByteCodePage(1256);
+    ASSERT_NE(units, nullptr);
+    auto toUtf8 = [&](const std::string& text) {
+        std::string utf8;
+        for (unsigned char c : text) {
+            const unsigned u = units[c];
+            if (u < 0x80) {
+                utf8 += static_cast<char>(u);
+            } else if (u < 0x800) {
+                utf8 += static_cast<char>(0xC0 | (u >> 6));
+                utf8 += static_cast<char>(0x80 | (u & 0x3F));
+            } else {
+                utf8 += static_cast<char>(0xE0 | (u >> 12));
+                utf8 += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+                utf8 += static_cast<char>(0x80 | (u & 0x3F));
+            }
+        }
+        return utf8;
+    };
+    // Mostly letters (lam and alefs often), marks, spaces and digits; now
+    // and then any byte.
+    const std::string pool = "\xC7\xC7\xE1\xE1\xC2\xC3\xC5\xC8\xC8\xCA\xD3\xDA\xE3\xED\xC1\xDC\xF0\xF3\xF6\xFA  1a";
+    std::mt19937 rng(2024);
+    HostFont bytes(0), general(0);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(1 + rng() % 90, '\0');
+        for (char& c : text) c = rng() % 8 ? pool[rng() % pool.size()] : static_cast<char>(rng());
+        bool defined = true;
+        for (unsigned char c : text) defined = defined && units[c] != kd::kUndefinedCode && units[c] != 0;
+        if (!defined) continue;
+        int32_t r1 = 0, r2 = 0;
+        const std::string a = bytes.encode(text, 1256, &r1);
+        const std::string b = general.encode(toUtf8(text), 65001, &r2);
+        ASSERT_EQ(a, b) << "round " << round;
+        ASSERT_EQ(r1, r2);
+        ASSERT_EQ(bytes.next, general.next);
+    }
+    ASSERT_EQ(bytes.charMap().size(), general.charMap().size());
+    for (const auto& [unit, code] : bytes.charMap()) {
+        const uint16_t* other = general.charMap().find(unit);
+        ASSERT_NE(other, nullptr);
+        EXPECT_EQ(*other, code);
     }
 }

@@ -11,8 +11,6 @@ using namespace kdtest;
 
 namespace {
 
-std::vector<int32_t> glyphsOf(const kd::TrueTypeFont& font) { return font.glyphList(); }
-
 // The directory of a written subset: tag -> (offset, length).
 std::map<std::string, std::pair<uint32_t, uint32_t>> directoryOf(const std::vector<uint8_t>& b) {
     std::map<std::string, std::pair<uint32_t, uint32_t>> d;
@@ -38,7 +36,7 @@ TEST(Subset, CodesOfCodePage1252InDejaVuSans) {
     int32_t size = font->writeSubsetForCodes(mask.c_str(), 1252, out.c_str(), widths.data());
     EXPECT_EQ(size, static_cast<int32_t>(readFile(out).size()));
     EXPECT_TRUE(font->missingCodeList().empty());
-    auto glyphs = glyphsOf(*font.font);
+    auto glyphs = font->glyphList();
     EXPECT_TRUE(std::count(glyphs.begin(), glyphs.end(), gA));
     EXPECT_TRUE(std::count(glyphs.begin(), glyphs.end(), gE));
     EXPECT_TRUE(std::is_sorted(glyphs.begin(), glyphs.end()));
@@ -67,7 +65,7 @@ TEST(Subset, MissingCodeIsReplacedBySpace) {
     std::vector<uint16_t> widths(258);
     ASSERT_GT(font->writeSubsetForCodes(mask.c_str(), 1252, dir.file("s.ttf").c_str(), widths.data()), 0);
     EXPECT_EQ(font->missingCodeList(), std::vector<int32_t>{128});
-    auto glyphs = glyphsOf(*font.font);
+    auto glyphs = font->glyphList();
     EXPECT_TRUE(std::count(glyphs.begin(), glyphs.end(), space));
     EXPECT_EQ(widths[130], font->advanceWidths().back());
     EXPECT_EQ(widths[2 + 32], font->glyphWidth(space));  // the space was recorded under code 32
@@ -86,7 +84,7 @@ TEST(Subset, SymbolFontCodesGoToThePrivateArea) {
     EXPECT_EQ(font->missingCodeList(), std::vector<int32_t>{90});
     std::vector<int32_t> expected{font->unicodeMap().find(0xF020), font->unicodeMap().find(0xF041)};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(glyphsOf(*font.font), expected);
+    EXPECT_EQ(font->glyphList(), expected);
     EXPECT_EQ(checkSubset(builtFont("symbol"), dir.file("s.ttf"), {"--glyphs", joined(expected)}), "OK\n");
 }
 
@@ -124,7 +122,7 @@ TEST(Subset, CodeMapBuildsFormat6MapAndWidths) {
         }
         std::string cmap = "0:" + std::to_string(gA) + ",1:" + std::to_string(gB);
         if (withSpace) cmap += ",2:" + std::to_string(space) + ",3:" + std::to_string(space);
-        EXPECT_EQ(checkSubset(builtFont("plain"), out, {"--cmap6", cmap, "--glyphs", joined(glyphsOf(*font.font))}),
+        EXPECT_EQ(checkSubset(builtFont("plain"), out, {"--cmap6", cmap, "--glyphs", joined(font->glyphList())}),
                   "OK\n");
         auto bytes = readFile(out);
         auto d = directoryOf(bytes);
@@ -154,7 +152,7 @@ TEST(Subset, GlyphIdModeDropsCmapAndReportsGlyphs) {
     EXPECT_EQ(be32(bytes, 12 + 8), 140u);
     EXPECT_EQ(checkSubset(builtFont("thirteen"), out,
                           {"--tables", "OS/2,glyf,head,hhea,hmtx,loca,maxp,name", "--glyphs",
-                           joined(glyphsOf(*font.font))}),
+                           joined(font->glyphList())}),
               "OK\n");
 }
 
@@ -173,7 +171,6 @@ TEST(Subset, ThirteenTableDirectoryKeepsNine) {
     EXPECT_EQ(be16(bytes, 6), 128);
     EXPECT_EQ(be16(bytes, 8), 3);
     EXPECT_EQ(be16(bytes, 10), 16);
-    EXPECT_EQ(be32(bytes, 12 + 8), 156u);
     // Every body starts 4-aligned right after the previous padded one.
     uint32_t expectedOffset = 156;
     for (int i = 0; i < 9; ++i) {
@@ -183,7 +180,7 @@ TEST(Subset, ThirteenTableDirectoryKeepsNine) {
     EXPECT_EQ(expectedOffset, bytes.size());
     EXPECT_EQ(checkSubset(builtFont("thirteen"), out,
                           {"--tables", "OS/2,cmap,glyf,head,hhea,hmtx,loca,maxp,name", "--glyphs",
-                           joined(glyphsOf(*font.font))}),
+                           joined(font->glyphList())}),
               "OK\n");
 }
 
@@ -202,27 +199,31 @@ TEST(Subset, EmptyCodeMapGivesA22ByteCmapWithPadding) {
     EXPECT_EQ(checkSubset(builtFont("plain"), out, {"--glyphs", ""}), "OK\n");
 }
 
-TEST(Subset, TwoLevelCompositeKeepsEveryComponent) {
-    TempDir dir;
-    FileFont font(builtFont("composite"));
-    std::set<uint32_t> chars{0xC5};  // Aring2 = aacute (= A + acute) + ring
-    std::string out = dir.file("s.ttf");
-    ASSERT_GT(font->writeSubsetForCharacters(chars, out.c_str()), 0);
-    EXPECT_EQ(font->glyphList().size(), 5u);  // Aring2, aacute, ring, A, acute
-    EXPECT_EQ(checkSubset(builtFont("composite"), out, {"--glyphs", joined(glyphsOf(*font.font)), "--draw", "Aring2"}),
-              "OK\n");
-}
-
-TEST(Subset, DejaVuSansBoldAccentedCapitalsDrawWhole) {
-    TempDir dir;
-    FileFont font(dejaVuPath("DejaVuSans-Bold.ttf"));
-    std::set<uint32_t> chars{0xC5, 0xC9, 0xD6, 0x1EA4, 0x1EB6, 0x1EC6, 0x41};
-    std::string out = dir.file("s.ttf");
-    ASSERT_GT(font->writeSubsetForCharacters(chars, out.c_str()), 0);
-    EXPECT_EQ(checkSubset(dejaVuPath("DejaVuSans-Bold.ttf"), out,
-                          {"--glyphs", joined(glyphsOf(*font.font)), "--draw",
-                           "Aring,Eacute,Odieresis,uni1EA4,uni1EB6,uni1EC6,A"}),
-              "OK\n");
+TEST(Subset, CharacterSubsetsDrawWhole) {
+    // A two-level composite (Aring2 = aacute (= A + acute) + ring), DejaVu's
+    // accented capitals, and a directory with hmtx before head.
+    struct Case {
+        std::string font;
+        std::set<uint32_t> chars;
+        const char* draw;
+        size_t glyphs;
+    } cases[] = {
+        {builtFont("composite"), {0xC5}, "Aring2", 5},
+        {dejaVuPath("DejaVuSans-Bold.ttf"), {0xC5, 0xC9, 0xD6, 0x1EA4, 0x1EB6, 0x1EC6, 0x41},
+         "Aring,Eacute,Odieresis,uni1EA4,uni1EB6,uni1EC6,A", 0},
+        {builtFont("outoforder"), {0x43}, "u0043", 0},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.draw);
+        TempDir dir;
+        FileFont font(c.font);
+        std::string out = dir.file("s.ttf");
+        ASSERT_GT(font->writeSubsetForCharacters(c.chars, out.c_str()), 0);
+        if (c.glyphs) {
+            EXPECT_EQ(font->glyphList().size(), c.glyphs);
+        }
+        EXPECT_EQ(checkSubset(c.font, out, {"--glyphs", joined(font->glyphList()), "--draw", c.draw}), "OK\n");
+    }
 }
 
 TEST(Subset, MissingCharacterTakesTheSmallestCharactersGlyph) {
@@ -233,17 +234,7 @@ TEST(Subset, MissingCharacterTakesTheSmallestCharactersGlyph) {
     EXPECT_TRUE(font->missingCodeList().empty());
     std::vector<int32_t> expected{font->unicodeMap().find(0x42), font->unicodeMap().find(0x43)};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(glyphsOf(*font.font), expected);
-}
-
-TEST(Subset, OutOfOrderDirectoryStillGetsAMatchingLoca) {
-    TempDir dir;
-    FileFont font(builtFont("outoforder"));
-    std::set<uint32_t> chars{0x43};
-    std::string out = dir.file("s.ttf");
-    ASSERT_GT(font->writeSubsetForCharacters(chars, out.c_str()), 0);
-    EXPECT_EQ(checkSubset(builtFont("outoforder"), out, {"--glyphs", joined(glyphsOf(*font.font)), "--draw", "u0043"}),
-              "OK\n");
+    EXPECT_EQ(font->glyphList(), expected);
 }
 
 TEST(Subset, ReadBackInChunksAndUnwritableFile) {
