@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds kdlib.dll and the unit tests for 64-bit Windows with
-# MinGW-w64 into build-win/, runs the tests under Wine through CTest in a
-# throw-away Wine prefix, then compares the platform layer's answers on
-# Windows with the Linux backend's (scripts/agreement).
+# Cross-builds kdlib.dll, the unit tests and the reference host kdpdf for
+# 64-bit Windows with MinGW-w64 into build-win/, runs the tests under Wine
+# through CTest in a throw-away Wine prefix, compares the platform layer's
+# and the measuring exports' answers on Windows with the Linux backend's,
+# and checks that kdpdf.exe writes a sample report the Linux PDF tools
+# read as they read the Linux build's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,6 +15,7 @@ packages=(
   libz-mingw-w64-dev
   wine wine64
   fonts-dejavu-core fonts-liberation
+  qpdf poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -63,6 +66,11 @@ echo "== cross build (build-win) =="
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DKDLIB_WERROR=ON -DKDLIB_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build-win -j"$jobs"
+# The host on its own, linked against build-win's kdlib.dll through its
+# import library, as a Windows application is; kdpdf.exe lands beside it.
+cmake -S tools -B build-win/tools -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DKDLIB_BUILD_DIR="$root/build-win" -DKDLIB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build-win/tools -j"$jobs"
 
 echo "== unit tests under Wine =="
 (cd build-win && ctest --output-on-failure -j"$jobs")
@@ -71,7 +79,29 @@ echo "== platform agreement (Linux backend against Windows) =="
 if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build -DKDLIB_WERROR=ON -DKDLIB_TESTS=ON > /dev/null
 fi
-cmake --build build -j"$jobs" --target platform_probe > /dev/null
+cmake --build build -j"$jobs" --target platform_probe kdpdf > /dev/null
 ./build/tests/platform_probe > "$work/linux.txt"
 wine build-win/tests/platform_probe.exe > "$work/windows.txt"
 /usr/bin/python3 tests/tools/compare_probe.py "$work/linux.txt" "$work/windows.txt" tests/tools/platform_differences.txt
+
+echo "== kdpdf.exe sample report =="
+# Both builds write the built-in sample; qpdf must accept the Windows one
+# as it accepts the Linux one, pdffonts must list the same embedded subset
+# fonts, and pdftotext must read the same words in the same order.
+./build/kdpdf --output "$work/linux.pdf" > /dev/null
+sample=$(winepath -w tools/kdpdf/sample 2> /dev/null)
+KDPDF_SAMPLE_DIR="$sample" cmake/wine-run.sh build-win/kdpdf.exe --output "$(winepath -w "$work/windows.pdf" 2> /dev/null)" > /dev/null
+for side in linux windows; do
+  qpdf --check "$work/$side.pdf" > "$work/$side.qpdf" 2>&1 || { cat "$work/$side.qpdf"; echo "kdpdf: qpdf rejects the $side report"; exit 1; }
+  grep -q "No syntax or stream encoding errors" "$work/$side.qpdf" && ! grep -q WARNING "$work/$side.qpdf" ||
+    { cat "$work/$side.qpdf"; echo "kdpdf: qpdf warns about the $side report"; exit 1; }
+  # Font name (without the subset tag), type, embedded, subset, ToUnicode.
+  pdffonts "$work/$side.pdf" | tail -n +3 | sed -E 's/^[A-Z]{6}\+//' | awk '{t = $2; for (i = 3; i <= NF - 6; i++) t = t " " $i; print $1, t, $(NF-4), $(NF-3), $(NF-2)}' |
+    sort > "$work/$side.fonts"
+  pdftotext -enc UTF-8 "$work/$side.pdf" - | tr -s ' \n\f' '\n\n\n' > "$work/$side.words"
+done
+diff -u "$work/linux.fonts" "$work/windows.fonts" || { echo "kdpdf: the reports embed different fonts"; exit 1; }
+grep -q . "$work/windows.fonts" && ! grep -v " yes yes yes$" "$work/windows.fonts" ||
+  { echo "kdpdf: a font of the Windows report is not an embedded subset with ToUnicode"; exit 1; }
+diff -u "$work/linux.words" "$work/windows.words" || { echo "kdpdf: the reports read differently"; exit 1; }
+echo "kdpdf: the Windows report passes qpdf, $(wc -l < "$work/windows.fonts") fonts and $(wc -l < "$work/windows.words") words agree"

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Compares what platform_probe printed on Linux with what it printed on
 Windows (under Wine), line by line. Differences listed in the known-
-differences file (one regular expression per line, matched against the
-Linux line; '#' starts a comment) are reported but accepted; any other
-difference fails."""
+differences file (one regular expression per line that both the Linux and
+the Windows line must match, so an entry can pin what has to stay equal;
+'#' starts a comment) are reported but accepted; any other difference
+fails."""
 import re
 import sys
 
@@ -31,7 +32,7 @@ accepted, unexpected = [], []
 for a, b in zip(linux, windows):
     if a == b:
         continue
-    (accepted if any(k.search(a) for k in known) else unexpected).append((a, b))
+    (accepted if any(k.search(a) and k.search(b) for k in known) else unexpected).append((a, b))
 
 for a, b in accepted:
     print("known difference:\n  linux:   %s\n  windows: %s" % (a, b))

@@ -2,7 +2,9 @@
 // fact per line, so that the Linux backend's answers can be compared with
 // the system's own on Windows (run under Wine): code-page conversions,
 // then per font and size the text metrics, outline metrics, ABC widths and
-// text extents.
+// text extents; then, through the exports, what the host sees of them:
+// getFParam's metrics and width requests, ww's line breaks and widths and
+// _pvTrimA's results.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "frame/code_pages.h"
 #include "frame/display_context.h"
 #include "frame/platform/platform.h"
+#include "kdlib.h"
 
 using namespace kd;
 
@@ -74,6 +77,78 @@ void font(const char* face, bool bold, int16_t points, uint16_t codePage) {
     }
 }
 
+struct Face {
+    const char* name;
+    int16_t bold;
+    std::string tag() const { return std::string(name) + (bold ? " Bold" : ""); }
+};
+const Face kFaces[] = {{"DejaVu Sans", 0}, {"DejaVu Sans", 1}, {"Liberation Sans", 0}};
+
+// Request 1 (metrics, thousandths of an inch) and the width request (one
+// width per code from tmFirstChar, thousandths of an inch).
+void fontRequests() {
+    for (const Face& f : kFaces) {
+        for (int points : {8, 10, 12, 72}) {
+            std::string tag = "getFParam " + f.tag() + " " + std::to_string(points) + "pt";
+            int32_t m[5] = {};
+            int32_t r = getFParam("", f.name, static_cast<float>(points), f.bold, 0, 1, m, nullptr, 1252, nullptr, 0,
+                                  nullptr);
+            std::printf("%s: metrics %d height %d extlead %d ascent %d first %d last %d\n", tag.c_str(), r, m[0], m[1],
+                        m[2], m[3], m[4]);
+            int32_t w[256] = {};
+            r = getFParam("", f.name, static_cast<float>(points), f.bold, 0, 0, w, nullptr, 1252, nullptr, 0, nullptr);
+            std::printf("%s: widths %d\n", tag.c_str(), r);
+            if (r != 0 || m[3] < 0 || m[4] > 255) continue;
+            for (int c = m[3]; c <= m[4]; ++c) std::printf("%s: width %02X %d\n", tag.c_str(), c, w[c - m[3]]);
+        }
+    }
+}
+
+const char* const kParagraph =
+    "Reports are measured twice: once to break the paragraph into lines that fit the column, and once more when "
+    "each line is justified. If the two measurements disagree by even a pixel, a word that fitted on one system "
+    "moves to the next line on another, and every page after it changes. AVAWAY fi fl 0123456789 "
+    "\xC0\xC9\xD6\xDC\xDF\xE0\xE9\xF1\xF6\xFC \x93quoted\x94 \x96 dash.";
+
+// Line breaks (1-based first and last byte) and widths in thousandths of an
+// inch, for a few columns.
+void wrapping() {
+    for (const Face& f : kFaces) {
+        for (int points : {8, 10, 12}) {
+            for (int column : {1500, 2500, 4000, 6500}) {
+                std::string tag = "ww " + f.tag() + " " + std::to_string(points) + "pt col " + std::to_string(column);
+                std::vector<int32_t> lines(3 + 3 * (std::string(kParagraph).size() + 1), 0);
+                int32_t n = ww(kParagraph, f.name, static_cast<float>(points), 0, f.bold, static_cast<float>(column),
+                               lines.data(), 1, 1252, 0);
+                std::printf("%s: %d lines, height %d extlead %d ascent %d\n", tag.c_str(), n, lines[0], lines[1],
+                            lines[2]);
+                for (int32_t k = 0; k < n; ++k)
+                    std::printf("%s: line %d %d-%d width %d\n", tag.c_str(), k + 1, lines[3 + 3 * k],
+                                lines[4 + 3 * k], lines[5 + 3 * k]);
+            }
+        }
+    }
+}
+
+// Where _pvTrimA cuts a text for a box, per mode.
+void trimming() {
+    const char* const texts[] = {"The quick brown fox jumps over the lazy dog.", "Invoice 2024-0042: consulting, travel",
+                                 "\xC0\xE9\xF1\xFC WWWW iiii AVAV"};
+    for (const Face& f : kFaces) {
+        for (int points : {8, 10, 12}) {
+            for (const char* text : texts) {
+                for (int box : {300, 700, 1200, 2000}) {
+                    std::printf("_pvTrimA %s %dpt \"%.12s\" box %d:", f.tag().c_str(), points, text, box);
+                    for (int16_t mode = 0; mode <= 5; ++mode)
+                        std::printf(" %d", _pvTrimA(text, f.name, static_cast<float>(points), 0, f.bold,
+                                                    static_cast<float>(box), 0, 1252, mode, 0));
+                    std::printf("\n");
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -85,5 +160,8 @@ int main() {
     }
     font("DejaVu Sans", false, 10, 1251);
     font("Liberation Sans", false, 10, 1250);
+    fontRequests();
+    wrapping();
+    trimming();
     return 0;
 }

@@ -35,6 +35,7 @@ private:
 };
 
 std::string readFile(const std::string& path);  // throws Failure
+long processId();
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 

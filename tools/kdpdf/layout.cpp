@@ -1,12 +1,11 @@
 // Layout: paragraphs wrapped by the library's measuring, headings, right-to-
 // left lines, tables and pictures, placed on A4 pages.
-#include <iconv.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 #include "kdlib.h"
 #include "kdpdf.h"
@@ -18,24 +17,45 @@ namespace {
 constexpr double kPageWidth = 595.28, kPageHeight = 841.89, kMargin = 56.69;
 constexpr double kTextWidth = kPageWidth - 2 * kMargin;
 
+#ifdef _WIN32
+const char* const kPathSeparators = "/\\";
+bool absolutePath(const std::string& p) { return p[0] == '/' || p[0] == '\\' || (p.size() > 1 && p[1] == ':'); }
+#else
+const char* const kPathSeparators = "/";
+bool absolutePath(const std::string& p) { return p[0] == '/'; }
+#endif
+
 double toThousandths(double points) { return points * 1000.0 / 72.0; }
 double toPoints(double thousandths) { return thousandths * 72.0 / 1000.0; }
 
 // UTF-8 to a single-byte Windows code page; false when a character has no
-// byte there.
+// byte there. The table is the library's own conversion read backwards:
+// each byte's character, as _kd_ToUnicode gives it, maps back to the byte.
 bool toCodePage(const std::string& utf8, int codePage, std::string& out) {
-    std::string name = "CP" + std::to_string(codePage);
-    iconv_t cd = iconv_open(name.c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string in = utf8;
-    out.assign(in.size() + 16, '\0');
-    char* src = &in[0];
-    char* dst = &out[0];
-    size_t left = in.size(), room = out.size();
-    size_t r = iconv(cd, &src, &left, &dst, &room);
-    iconv_close(cd);
-    if (r == static_cast<size_t>(-1) || left != 0) return false;
-    out.resize(out.size() - room);
+    static std::map<int, std::map<uint32_t, char>> tables;
+    auto found = tables.find(codePage);
+    if (found == tables.end()) {
+        std::map<uint32_t, char> table;
+        for (int b = 1; b < 256; ++b) {
+            char byte = static_cast<char>(b);
+            unsigned char be[4] = {};
+            // One byte gives one UTF-16 unit; anything else has no single
+            // character to map back.
+            if (_kd_ToUnicode(&byte, 1, be, codePage) != 1) continue;
+            uint32_t unit = static_cast<uint32_t>(be[0]) << 8 | be[1];
+            if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+            table.emplace(unit, byte);  // the lowest byte wins a shared character
+        }
+        if (table.empty()) return false;
+        found = tables.emplace(codePage, std::move(table)).first;
+    }
+    out.clear();
+    for (uint32_t cp : codePoints(utf8)) {
+        if (cp == 0) return false;
+        auto at = found->second.find(cp);
+        if (at == found->second.end()) return false;
+        out += at->second;
+    }
     return true;
 }
 
@@ -531,8 +551,8 @@ std::vector<Block> parseReport(const std::string& path) {
         } else if (t.size() > 5 && t.compare(0, 4, "![](") == 0 && t.back() == ')') {
             flush();
             std::string image = t.substr(4, t.size() - 5);
-            if (!image.empty() && image[0] != '/') {
-                size_t slash = path.rfind('/');
+            if (!image.empty() && !absolutePath(image)) {
+                size_t slash = path.find_last_of(kPathSeparators);
                 if (slash != std::string::npos) image = path.substr(0, slash + 1) + image;
             }
             blocks.push_back({Block::Image, image});
@@ -547,7 +567,7 @@ std::vector<Block> parseReport(const std::string& path) {
 
 void writeReport(const Options& o, const std::vector<Block>& blocks, bool sample) {
     WorkDir work;
-    std::string partial = o.output + ".part" + std::to_string(getpid());
+    std::string partial = o.output + ".part" + std::to_string(processId());
     try {
         PdfWriter pdf(partial, o.output, o.pdfVersion);
         pdf.setEncryption(o.userPassword, o.ownerPassword);
@@ -558,7 +578,7 @@ void writeReport(const Options& o, const std::vector<Block>& blocks, bool sample
             title = "kdlib sample report (kdpdf)";
             sampleReport(layout, o);
         } else {
-            std::string name = o.input.substr(o.input.rfind('/') + 1);
+            std::string name = o.input.substr(o.input.find_last_of(kPathSeparators) + 1);
             layout.setFooter(name + " \xE2\x80\x94 page ");
             bool fresh = true;
             for (const Block& b : blocks) {
@@ -584,13 +604,15 @@ void writeReport(const Options& o, const std::vector<Block>& blocks, bool sample
         }
         layout.finish(title);
     } catch (...) {
-        unlink(partial.c_str());
+        std::remove(partial.c_str());
         throw;
     }
-    if (rename(partial.c_str(), o.output.c_str()) != 0) {
-        int err = errno;
-        unlink(partial.c_str());
-        throw Failure("cannot write " + o.output + ": " + strerror(err));
+    // Replaces an older file of the name (Windows' rename would refuse).
+    std::error_code ec;
+    std::filesystem::rename(partial, o.output, ec);
+    if (ec) {
+        std::remove(partial.c_str());
+        throw Failure("cannot write " + o.output + ": " + ec.message());
     }
 }
 

@@ -2,7 +2,11 @@
 //
 // Without a report, writes sample-report.pdf from the built-in sample.
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +27,11 @@ const char* kUsage =
 std::string sampleDir(const char* argv0) {
     if (const char* env = getenv("KDPDF_SAMPLE_DIR")) return env;
     std::string exe = argv0;
+#ifdef _WIN32
+    size_t slash = exe.find_last_of("/\\");
+#else
     size_t slash = exe.rfind('/');
+#endif
     std::string beside = (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/sample";
     if (kdpdf::fileExists(beside + "/lantern.png")) return beside;
     return KDPDF_SAMPLE_DIR;
@@ -96,7 +104,12 @@ int main(int argc, char** argv) {
         // The library's font reader prints a line per font to standard
         // output; what this program reports goes to stderr and the last line.
         fflush(stdout);
-        int saved = dup(1), quiet = open("/dev/null", O_WRONLY);
+#ifdef _WIN32
+        const char* nowhere = "NUL";
+#else
+        const char* nowhere = "/dev/null";
+#endif
+        int saved = dup(1), quiet = open(nowhere, O_WRONLY);
         if (saved >= 0 && quiet >= 0) dup2(quiet, 1);
         struct Restore {
             int saved, quiet;

@@ -1,35 +1,64 @@
 // The PDF file itself: objects, strings, streams, encryption, xref.
-#include <sys/stat.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
+#include <system_error>
 
 #include "kdlib.h"
 #include "kdpdf.h"
 
 namespace kdpdf {
 
+long processId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+// A name nobody else is likely to pick at the same moment: the time and an
+// address of this process, stirred.
+std::string uniqueTag() {
+    static uint64_t counter = 0;
+    uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (reinterpret_cast<uintptr_t>(&counter) << 16) ^ (++counter * 0x9E3779B97F4A7C15ull);
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    static const char* alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string tag;
+    for (int i = 0; i < 8; ++i, x /= 36) tag += alphabet[x % 36];
+    return tag;
+}
+
 WorkDir::WorkDir() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kdpdf.XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw Failure("cannot create a work folder in " + pattern.substr(0, pattern.rfind('/')));
-    dir_ = buf.data();
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);  // TMPDIR, else /tmp (Windows: TEMP)
+    if (ec) base = "/tmp";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path dir = base / ("kdpdf." + uniqueTag());
+        if (fs::create_directory(dir, ec)) {
+            fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);  // as mkdtemp
+            dir_ = dir.string();
+            return;
+        }
+        if (ec && ec != std::errc::file_exists) break;
+    }
+    throw Failure("cannot create a work folder in " + base.string());
 }
 
 WorkDir::~WorkDir() {
-    if (DIR* d = opendir(dir_.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..") unlink((dir_ + "/" + name).c_str());
-        }
-        closedir(d);
-    }
-    rmdir(dir_.c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
 }
 
 std::string WorkDir::file(const std::string& name) { return dir_ + "/" + std::to_string(++counter_) + "-" + name; }
@@ -56,8 +85,8 @@ void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 bool fileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
 }
 
 namespace {
@@ -219,7 +248,7 @@ void PdfWriter::nullObject(int obj) {
 void PdfWriter::setEncryption(const std::string& userPassword, const std::string& ownerPassword) {
     // The file identifier: a digest of the output name and the time.
     std::string seed = path_ + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) +
-                       std::to_string(getpid());
+                       std::to_string(processId());
     MD5String(seed.data(), static_cast<uint32_t>(seed.size()), fileId_);
     if (userPassword.empty() && ownerPassword.empty()) return;
     enc_.on = true;
