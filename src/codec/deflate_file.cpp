@@ -74,13 +74,10 @@ int32_t deflateRest(std::FILE* in, std::FILE* out) {
 int32_t deflateObjectFile(const char* inPath, const char* outPath, const char* filter, int32_t* streamLength) {
     if (!filter) filter = "";
     // "wb" on the input itself would empty it before it is read.
-    if (sameFile(inPath, outPath)) return kZipFileError;
-    FileHandle inFile = openInput(inPath);
-    if (!inFile) return kZipFileError;
-    FileHandle outFile = openOutput(outPath);
-    if (!outFile) return kZipFileError;
-    std::FILE* in = inFile.get();
-    std::FILE* out = outFile.get();
+    FilePair files = openFilePair(inPath, outPath);
+    if (!files) return kZipFileError;
+    std::FILE* in = files.in.get();
+    std::FILE* out = files.out.get();
 
     // The object's dictionary, when the input starts with one, is copied up
     // to and including its "stream\r\n" line.
@@ -118,13 +115,10 @@ int32_t deflateObjectFile(const char* inPath, const char* outPath, const char* f
 }
 
 int32_t inflateFile(const char* inPath, const char* outPath) {
-    if (sameFile(inPath, outPath)) return kZipFileError;
-    FileHandle inFile = openInput(inPath);
-    if (!inFile) return kZipFileError;
-    FileHandle outFile = openOutput(outPath);
-    if (!outFile) return kZipFileError;
-    std::FILE* in = inFile.get();
-    std::FILE* out = outFile.get();
+    FilePair files = openFilePair(inPath, outPath);
+    if (!files) return kZipFileError;
+    std::FILE* in = files.in.get();
+    std::FILE* out = files.out.get();
 
     z_stream zs;
     std::memset(&zs, 0, sizeof zs);

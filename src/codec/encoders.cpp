@@ -173,11 +173,10 @@ void base64DecodeFile(const char* inPath, const char* outPath) {
 }
 
 bool hexDumpFile(const char* inPath, const char* outPath, int32_t bytesPerLine) {
-    if (sameFile(inPath, outPath)) return false;
-    FileHandle in = openInput(inPath);
-    if (!in) return false;
-    FileHandle out = openOutput(outPath);
-    if (!out) return false;
+    FilePair files = openFilePair(inPath, outPath);
+    if (!files) return false;
+    FileHandle& in = files.in;
+    FileHandle& out = files.out;
     static const char kDigits[] = "0123456789ABCDEF";
     uint8_t block[4096];
     char text[16384];  // 4096 bytes as digits with a line break after each

@@ -37,4 +37,14 @@ size_t readLine(std::FILE* file, char* buffer, size_t maxBytes) {
     return n;
 }
 
+FilePair openFilePair(const char* inPath, const char* outPath) {
+    FilePair files;
+    if (sameFile(inPath, outPath)) return files;
+    files.in = openInput(inPath);
+    if (!files.in) return files;
+    files.out = openOutput(outPath);
+    if (!files.out) files.in.reset();
+    return files;
+}
+
 }  // namespace kd

@@ -25,6 +25,16 @@ FileHandle openOutput(const char* path);
 // True when both names lead to one existing file (links included).
 bool sameFile(const char* a, const char* b);
 
+// An input opened "rb" and an output opened "wb" for a file-to-file
+// conversion; both null when the names lead to one file (the output would
+// truncate the input before it is read) or either cannot be opened.
+struct FilePair {
+    FileHandle in;
+    FileHandle out;
+    explicit operator bool() const { return in && out; }
+};
+FilePair openFilePair(const char* inPath, const char* outPath);
+
 // Reads one line of at most maxBytes bytes (what fgets with a buffer of
 // maxBytes + 1 would read, zero bytes included): stops after '\n', at
 // maxBytes or at end of input. Returns the number of bytes stored.
