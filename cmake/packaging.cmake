@@ -21,7 +21,9 @@ configure_file(kdlib.pc.in ${PROJECT_BINARY_DIR}/kdlib.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/kdlib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 # find_package(kdlib CONFIG): the imported target kdlib::kdlib, found
-# relative to where the files are installed.
+# relative to where the files are installed. A host that adds these sources
+# to its own build uses the same name.
+add_library(kdlib::kdlib ALIAS kdlib)
 install(EXPORT kdlibTargets NAMESPACE kdlib:: DESTINATION ${KDLIB_CMAKE_DIR} COMPONENT dev)
 configure_package_config_file(cmake/kdlibConfig.cmake.in ${PROJECT_BINARY_DIR}/kdlibConfig.cmake
   INSTALL_DESTINATION ${KDLIB_CMAKE_DIR})
@@ -34,17 +36,19 @@ if(MINGW)
   # toolchain makes its own import library (lib /def:kdlib.def), and the
   # notes for Windows hosts at the top of the archive.
   target_link_options(kdlib PRIVATE -Wl,--output-def,${PROJECT_BINARY_DIR}/kdlib-exports.def)
-  install(FILES ${PROJECT_BINARY_DIR}/kdlib-exports.def DESTINATION ${CMAKE_INSTALL_LIBDIR} RENAME kdlib.def COMPONENT dev)
+  add_custom_command(TARGET kdlib POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -Din=${PROJECT_BINARY_DIR}/kdlib-exports.def -Dout=${PROJECT_BINARY_DIR}/kdlib.def
+            -P ${PROJECT_SOURCE_DIR}/cmake/windows/exports_def.cmake)
+  install(FILES ${PROJECT_BINARY_DIR}/kdlib.def DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
   install(FILES cmake/windows/README.txt DESTINATION . COMPONENT dev)
   return()
 endif()
 
 # The manual page of kdpdf, compressed as Debian ships them.
 find_program(KDLIB_GZIP gzip)
-if(KDLIB_GZIP AND EXISTS ${PROJECT_SOURCE_DIR}/tools/kdpdf/kdpdf.1)
-  set(man ${PROJECT_SOURCE_DIR}/tools/kdpdf/kdpdf.1)
-  execute_process(COMMAND ${KDLIB_GZIP} -9nc ${man} OUTPUT_FILE ${PROJECT_BINARY_DIR}/kdpdf.1.gz)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${man})
+if(KDLIB_GZIP AND EXISTS ${PROJECT_SOURCE_DIR}/tools/kdpdf/kdpdf.1.in)
+  configure_file(tools/kdpdf/kdpdf.1.in ${PROJECT_BINARY_DIR}/kdpdf.1 @ONLY)
+  execute_process(COMMAND ${KDLIB_GZIP} -9nc ${PROJECT_BINARY_DIR}/kdpdf.1 OUTPUT_FILE ${PROJECT_BINARY_DIR}/kdpdf.1.gz)
   install(FILES ${PROJECT_BINARY_DIR}/kdpdf.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT kdpdf)
 endif()
 

@@ -118,7 +118,7 @@ unzip -q "dist/kdlib-$version-win64.zip" -d "$work/zip"
 app=$work/zip/kdlib-$version-win64
 (cd "$work" && env -u KDPDF_SAMPLE_DIR "$root/cmake/wine-run.sh" "$app/bin/kdpdf.exe" --output zip.pdf > /dev/null)
 qpdf --check "$work/zip.pdf" > "$work/zip.qpdf" 2>&1 || { cat "$work/zip.qpdf"; echo "archive: qpdf rejects kdpdf.exe's report"; exit 1; }
-x86_64-w64-mingw32-dlltool -d "$app/lib/kdlib.def" -D kdlib.dll -l "$work/fromdef.a"
+x86_64-w64-mingw32-dlltool -d "$app/lib/kdlib.def" -l "$work/fromdef.a"
 want="kdlib 190 md5 900150983cd24fb0d6963f7d28e17f72"
 for implib in "$app/lib/kdlib.dll.a" "$work/fromdef.a"; do
   x86_64-w64-mingw32-gcc-posix tests/packaging/host.c -I"$app/include" "$implib" -o "$app/bin/host.exe"
