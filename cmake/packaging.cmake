@@ -32,9 +32,9 @@ install(FILES ${PROJECT_BINARY_DIR}/kdlibConfig.cmake ${PROJECT_BINARY_DIR}/kdli
   DESTINATION ${KDLIB_CMAKE_DIR} COMPONENT dev)
 
 if(MINGW)
-  # The export definitions as the linker wrote them, for hosts whose
-  # toolchain makes its own import library (lib /def:kdlib.def), and the
-  # notes for Windows hosts at the top of the archive.
+  # kdlib.def for hosts whose toolchain makes its own import library
+  # (lib /def:kdlib.def): the exports as the linker lists them, by name. And
+  # the notes for Windows hosts at the top of the archive.
   target_link_options(kdlib PRIVATE -Wl,--output-def,${PROJECT_BINARY_DIR}/kdlib-exports.def)
   add_custom_command(TARGET kdlib POST_BUILD
     COMMAND ${CMAKE_COMMAND} -Din=${PROJECT_BINARY_DIR}/kdlib-exports.def -Dout=${PROJECT_BINARY_DIR}/kdlib.def
@@ -53,7 +53,8 @@ if(KDLIB_GZIP AND EXISTS ${PROJECT_SOURCE_DIR}/tools/kdpdf/kdpdf.1.in)
 endif()
 
 # ---- Debian packages: cpack -G DEB (scripts/package.sh) ----
-set(KDLIB_DEB_NAMES libkdlib${PROJECT_VERSION_MAJOR} libkdlib-dev kdpdf)
+get_target_property(soversion kdlib SOVERSION)
+set(KDLIB_DEB_NAMES libkdlib${soversion} libkdlib-dev kdpdf)
 set(KDLIB_DEB_COMPONENTS runtime dev kdpdf)
 if(KDLIB_DEB_PACKAGES)
   # Every package carries its copyright and changelog in its own doc folder.
@@ -71,7 +72,6 @@ endif()
 
 set(CPACK_PACKAGE_NAME kdlib)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "kdlib maintainers")
 set(KDLIB_MAINTAINER "kdlib maintainers <maintainers@users.noreply.c-seed-f2aa4134.example>"
   CACHE STRING "Maintainer field of the Debian packages")
 set(CPACK_PACKAGE_CONTACT ${KDLIB_MAINTAINER})
