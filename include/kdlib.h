@@ -86,11 +86,15 @@ KDLIB_API void SetLogFolder(const char *folder);
  * font, unreadable font file or data; -2 record is null for a request that
  * writes it; -500 no (live) map for request 10 or 21, or the font forbids
  * embedding (fsType bit value 1, or a restricted licence without a less
- * restrictive bit); -666 nothing to embed (also: subset file not
- * creatable); -600 fontStreamFile or, for request 9, subsetFileName cannot
- * be created (checked before anything is written; request 9's program file
- * is then removed, a complete subset of 8/10 stays); -30/-555/zlib codes
- * for compression failures. Files and GDI
+ * restrictive bit); -666 nothing to embed: also the subset file cannot
+ * be created, or requests 8 and 10 on a font without TrueType outlines
+ * (PostScript/CFF outlines, sfnt version 'OTTO', or no 'glyf' or 'loca'
+ * table), for which no file is written at all (request 20 tells in
+ * advance: its value at offset 76 is 0; request 9 still gives the whole
+ * font, an OpenType program); -600 fontStreamFile or, for request 9,
+ * subsetFileName cannot be created (checked before anything is written;
+ * request 9's program file is then removed, a complete subset of 8/10
+ * stays); -30/-555/zlib codes for compression failures. Files and GDI
  * objects are released on every path. */
 KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
                             float size, int16_t bold, int16_t italic,
@@ -107,7 +111,8 @@ KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
  * from the end for bold, 'I' 7th from the end for italic; a key shorter
  * than 8 characters is all face name. AddText returns the key's font number
  * (1, 2, ... in order of first use), GetCount and WriteFontFiles the number
- * of fonts (a font whose file cannot be written is skipped). Handle 0 or a
+ * of fonts (a font whose file cannot be written, or that has no TrueType
+ * outlines, is skipped: no file is written for it). Handle 0 or a
  * released handle: every function returns 0. Handles are passed
  * pointer-sized. */
 KDLIB_API int32_t _zo_fontProcessor_Init(void);

@@ -4,7 +4,7 @@
 usage: ttf_make.py KIND OUT
 KIND: plain, symbol, symbol_low, symbol_v0, cmap_30_31, cmap_31_30, cmap_30,
       cmap_31_fmt12, mono, composite, thirteen, outoforder, collection,
-      os2v0, nameonly0407
+      os2v0, nameonly0407, noloca, otto
 """
 import struct
 import sys
@@ -110,6 +110,12 @@ def patch_u16(path, tag, offset, value):
     open(path, "wb").write(bytes(data))
 
 
+def patch_bytes(path, offset, value):
+    data = bytearray(open(path, "rb").read())
+    data[offset:offset + len(value)] = value
+    open(path, "wb").write(bytes(data))
+
+
 def reorder_directory(path, order):
     """Rewrites the table directory of a saved font in another order."""
     data = bytearray(open(path, "rb").read())
@@ -189,6 +195,15 @@ def main():
         name.names = [n for n in name.names if not (n.nameID == 4 and n.platformID == 3)]
         name.setName("German Full", 4, 3, 1, 0x0407)
         save_sfnt(font, out)
+    elif kind == "noloca":  # TrueType glyphs whose loca table is not listed
+        save_sfnt(base_font(), out)
+        data = open(out, "rb").read()
+        num = struct.unpack(">H", data[4:6])[0]
+        at = [12 + 16 * i for i in range(num) if data[12 + 16 * i:16 + 16 * i] == b"loca"][0]
+        patch_bytes(out, at, b"xoca")
+    elif kind == "otto":  # TrueType tables under the sfnt version of CFF fonts
+        save_sfnt(base_font(), out)
+        patch_bytes(out, 0, b"OTTO")
     else:
         sys.exit("unknown kind " + kind)
 
