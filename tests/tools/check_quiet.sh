@@ -21,4 +21,11 @@ if [ "$status" -ne 0 ]; then
   echo "quiet_streams: call $status of quiet_host did not give the expected result"
   exit 1
 fi
+# Closed standard streams change nothing either.
+"$@" "$work/files/" "$src" >&- 2>&-
+status=$?
+if [ "$status" -ne 0 ]; then
+  echo "quiet_streams: with the standard streams closed, call $status of quiet_host gave another result"
+  exit 1
+fi
 echo "quiet_streams: every export called, both streams empty"
