@@ -141,7 +141,10 @@ KDLIB_API int32_t GetPicInfoIsGrayscale(const char *imagePath,
 /* Writes the image dictionary, "stream\r\n" and the stream data of an image
  * into dataPath; soft mask and palette / JBIG2 globals into side files.
  * Result: stream data length, or -500, -1, -4, -100, -51, -30..-33,
- * -40..-44 on failure. */
+ * -40..-44 on failure. -1 also for an image whose data cannot be found
+ * (a PNG without image data, a JPEG without a frame, bitmap pixels past
+ * the end of the file); an image that is not recognised or has no data
+ * leaves no data file. Data that are merely short are read as zeros. */
 KDLIB_API int32_t dobmp(const char *imagePath, const char *dataPath,
                         int32_t lengthObj, int16_t *widthOut,
                         int16_t *heightOut, intptr_t unusedArg,

@@ -190,9 +190,9 @@ int dobmp(const DobmpArgs& args) {
     // Without a data file there is nowhere for the dictionary and data to go.
     if (!*args.dataPath) return kErrOpen;
     if (!openPicInfo(info, args.imagePath, "")) return kErrOpen;
-    // Recognised as a writing call is; the data file is created only for
-    // an image that was recognised and whose data were found, so a refused
-    // image leaves no file behind.
+    // The header is read as for writing, but the data file is created only
+    // once the image is recognised and its data are found: an image that
+    // cannot be written for want of data leaves no file behind.
     info.outputOpen = 1;
     info.sourcePath = args.imagePath;
     info.pdfVersion = args.pdfVersion;
