@@ -90,23 +90,20 @@ font.save(os.path.join(outdir, "KdSymbol.ttf"))
 
 # PostScript outlines: boxes of growing widths.
 names = [".notdef", "space"] + ["c%02X" % c for c in range(0x21, 0x7F)]
-charstrings, metrics = {}, {}
+charstrings = {}
 for i, n in enumerate(names):
-    w = 400 + 5 * i
-    pen = T2CharStringPen(w, None)
+    pen = T2CharStringPen(400 + 5 * i, None)
     if n != "space":
         pen.moveTo((50, 0))
         pen.lineTo((50, 700))
-        pen.lineTo((w - 50, 700))
-        pen.lineTo((w - 50, 0))
+        pen.lineTo((350 + 5 * i, 700))
         pen.closePath()
     charstrings[n] = pen.getCharString()
-    metrics[n] = (w, 50)
 fb = FontBuilder(1000, isTTF=False)
 fb.setupGlyphOrder(names)
-fb.setupCharacterMap({c: ("space" if c == 0x20 else "c%02X" % c) for c in range(0x20, 0x7F)})
+fb.setupCharacterMap({c: "space" if c == 0x20 else "c%02X" % c for c in range(0x20, 0x7F)})
 fb.setupCFF("KdCff-Regular", {"FullName": "Kd Cff"}, charstrings, {})
-fb.setupHorizontalMetrics(metrics)
+fb.setupHorizontalMetrics({n: (400 + 5 * i, 50) for i, n in enumerate(names)})
 fb.setupHorizontalHeader(ascent=800, descent=-200)
 fb.setupNameTable({"familyName": "Kd Cff", "styleName": "Regular", "fullName": "Kd Cff"})
 fb.setupOS2(usWinAscent=800, usWinDescent=200, sTypoAscender=800, sTypoDescender=-200)

@@ -110,12 +110,6 @@ def patch_u16(path, tag, offset, value):
     open(path, "wb").write(bytes(data))
 
 
-def patch_bytes(path, offset, value):
-    data = bytearray(open(path, "rb").read())
-    data[offset:offset + len(value)] = value
-    open(path, "wb").write(bytes(data))
-
-
 def reorder_directory(path, order):
     """Rewrites the table directory of a saved font in another order."""
     data = bytearray(open(path, "rb").read())
@@ -195,15 +189,12 @@ def main():
         name.names = [n for n in name.names if not (n.nameID == 4 and n.platformID == 3)]
         name.setName("German Full", 4, 3, 1, 0x0407)
         save_sfnt(font, out)
-    elif kind == "noloca":  # TrueType glyphs whose loca table is not listed
+    elif kind in ("noloca", "otto"):  # loca not listed; TrueType tables under the version of CFF fonts
         save_sfnt(base_font(), out)
-        data = open(out, "rb").read()
-        num = struct.unpack(">H", data[4:6])[0]
-        at = [12 + 16 * i for i in range(num) if data[12 + 16 * i:16 + 16 * i] == b"loca"][0]
-        patch_bytes(out, at, b"xoca")
-    elif kind == "otto":  # TrueType tables under the sfnt version of CFF fonts
-        save_sfnt(base_font(), out)
-        patch_bytes(out, 0, b"OTTO")
+        data = bytearray(open(out, "rb").read())
+        at = 0 if kind == "otto" else data.index(b"loca", 12)
+        data[at:at + 4] = b"OTTO" if kind == "otto" else b"xoca"
+        open(out, "wb").write(bytes(data))
     else:
         sys.exit("unknown kind " + kind)
 

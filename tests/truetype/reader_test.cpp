@@ -244,23 +244,6 @@ TEST(CharacterMaps, SymbolDecision) {
     EXPECT_FALSE(FileFont(builtFont("cmap_30_31"))->symbolFont());  // has a (3,1) map
 }
 
-TEST(CharacterMaps, CmapCountGoesToTheDiagnosticLogOnly) {
-    TempDir dir;
-    const std::string path = builtFont("cmap_30_31");
-    testing::internal::CaptureStdout();
-    {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        ASSERT_TRUE(file);
-        kd::TrueTypeFont font("Test", "");
-        font.log().enable(dir.file("font.log"));
-        font.useFontFile(file);
-        font.readTables();
-        std::fclose(file);
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_NE(kdtest::readText(dir.file("font.log")).find(" CMAP tables: 2"), std::string::npos);
-}
-
 TEST(ReadTables, TrueTypeOutlinesNeedGlyfLocaAndATrueTypeVersion) {
     EXPECT_TRUE(FileFont(builtFont("plain"))->hasTrueTypeOutlines());
     EXPECT_FALSE(FileFont(builtFont("noloca"))->hasTrueTypeOutlines());
