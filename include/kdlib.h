@@ -17,6 +17,10 @@
  *    own handles.
  *  - No function throws, shows a message or keeps state between calls other
  *    than the log folder set with SetLogFolder.
+ *  - Nothing is written on standard output or standard error, except the
+ *    messages of base64 and esab64. Numbers written as text have '.' as
+ *    their decimal point and no digit grouping whatever the locale, which
+ *    the library neither reads nor changes.
  *  - Thread safety: calls on different handles may run on different threads
  *    at once; one handle is used by one thread at a time. SetLogFolder is
  *    meant to be called once, before other calls.
@@ -299,7 +303,9 @@ KDLIB_API int32_t convertFormatString(const char *src, int32_t length,
 /* A growable byte buffer. Handles are passed pointer-sized. Getters return
  * -1 for a missing object; GetInt and Substr return -1 when the range lies
  * outside the content. GetMemoryPointer gives a 32-bit address, valid until
- * the next append. */
+ * the next append. FormatString4Float takes text with %% and at most four
+ * conversions f F e E g G a A (flags -+ #0', width, precision, l), cut to
+ * 399 bytes; any other conversion gives -1 and appends nothing. */
 KDLIB_API int32_t _zoFSO_setup(int32_t growthStep);
 KDLIB_API int32_t _zoFSO_Append(intptr_t handle, const void *bytes,
                                 int32_t count);
