@@ -106,6 +106,6 @@ fb.setupCFF("KdCff-Regular", {"FullName": "Kd Cff"}, charstrings, {})
 fb.setupHorizontalMetrics({n: (400 + 5 * i, 50) for i, n in enumerate(names)})
 fb.setupHorizontalHeader(ascent=800, descent=-200)
 fb.setupNameTable({"familyName": "Kd Cff", "styleName": "Regular", "fullName": "Kd Cff"})
-fb.setupOS2(usWinAscent=800, usWinDescent=200, sTypoAscender=800, sTypoDescender=-200)
+fb.setupOS2(usWinAscent=800, usWinDescent=200, sTypoAscender=800, sTypoDescender=-200, ulCodePageRange1=1)  # Latin 1
 fb.setupPost()
 fb.font.save(os.path.join(outdir, "KdCff.otf"))
