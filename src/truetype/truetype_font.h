@@ -103,6 +103,12 @@ public:
     bool isCollection() const { return isCollection_; }
     bool hasGlyf() const { return hasGlyf_; }
     bool hasPost() const { return hasPost_; }
+    // Whether the font's glyphs are TrueType outlines ('glyf' and 'loca'
+    // tables, sfnt version other than 'OTTO'), the only outlines the subset
+    // writer copies. A font without them (PostScript/CFF outlines) would
+    // give a program without glyphs: the embedding callers refuse it before
+    // they open any file.
+    bool hasTrueTypeOutlines() const;
     bool symbolFont() const { return symbolFont_; }
     bool hasUnicodeCmap() const { return hasUnicodeCmap_; }
     bool hasSymbolCmap() const { return hasSymbolCmap_; }
@@ -189,6 +195,8 @@ private:
     bool isCollection_ = false;
     bool hasGlyf_ = false;
     bool hasPost_ = false;
+    bool hasLoca_ = false;
+    uint32_t sfntVersion_ = 0;  // of the single font or the chosen member
     bool symbolFont_ = false;
     bool hasUnicodeCmap_ = false;
     bool hasSymbolCmap_ = false;

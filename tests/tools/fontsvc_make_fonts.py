@@ -6,6 +6,8 @@
                     "Kd Pair Two" (digits only)
   KdSymbol.ttf      a symbol font: only a (3,0) cmap at U+F020.., code page
                     range 1 = symbol bit, first char U+F020
+  KdCff.otf         "Kd Cff": printable ASCII drawn as boxes in PostScript
+                    (CFF) outlines, sfnt version 'OTTO', no glyf or loca
 usage: fontsvc_make_fonts.py DEJAVU OUTDIR
 """
 import os
@@ -13,6 +15,7 @@ import sys
 
 from fontTools import subset
 from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, TTCollection
 
@@ -84,3 +87,25 @@ font = fb.font
 font["cmap"].tables = [t for t in font["cmap"].tables if (t.platformID, t.platEncID) == (3, 1)]
 font["cmap"].tables[0].platEncID = 0
 font.save(os.path.join(outdir, "KdSymbol.ttf"))
+
+# PostScript outlines: boxes of growing widths.
+names = [".notdef", "space"] + ["c%02X" % c for c in range(0x21, 0x7F)]
+charstrings = {}
+for i, n in enumerate(names):
+    pen = T2CharStringPen(400 + 5 * i, None)
+    if n != "space":
+        pen.moveTo((50, 0))
+        pen.lineTo((50, 700))
+        pen.lineTo((350 + 5 * i, 700))
+        pen.closePath()
+    charstrings[n] = pen.getCharString()
+fb = FontBuilder(1000, isTTF=False)
+fb.setupGlyphOrder(names)
+fb.setupCharacterMap({c: "space" if c == 0x20 else "c%02X" % c for c in range(0x20, 0x7F)})
+fb.setupCFF("KdCff-Regular", {"FullName": "Kd Cff"}, charstrings, {})
+fb.setupHorizontalMetrics({n: (400 + 5 * i, 50) for i, n in enumerate(names)})
+fb.setupHorizontalHeader(ascent=800, descent=-200)
+fb.setupNameTable({"familyName": "Kd Cff", "styleName": "Regular", "fullName": "Kd Cff"})
+fb.setupOS2(usWinAscent=800, usWinDescent=200, sTypoAscender=800, sTypoDescender=-200, ulCodePageRange1=1)  # Latin 1
+fb.setupPost()
+fb.font.save(os.path.join(outdir, "KdCff.otf"))

@@ -4,7 +4,7 @@
 usage: ttf_make.py KIND OUT
 KIND: plain, symbol, symbol_low, symbol_v0, cmap_30_31, cmap_31_30, cmap_30,
       cmap_31_fmt12, mono, composite, thirteen, outoforder, collection,
-      os2v0, nameonly0407
+      os2v0, nameonly0407, noloca, otto
 """
 import struct
 import sys
@@ -189,6 +189,12 @@ def main():
         name.names = [n for n in name.names if not (n.nameID == 4 and n.platformID == 3)]
         name.setName("German Full", 4, 3, 1, 0x0407)
         save_sfnt(font, out)
+    elif kind in ("noloca", "otto"):  # loca not listed; TrueType tables under the version of CFF fonts
+        save_sfnt(base_font(), out)
+        data = bytearray(open(out, "rb").read())
+        at = 0 if kind == "otto" else data.index(b"loca", 12)
+        data[at:at + 4] = b"OTTO" if kind == "otto" else b"xoca"
+        open(out, "wb").write(bytes(data))
     else:
         sys.exit("unknown kind " + kind)
 

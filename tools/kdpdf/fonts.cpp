@@ -11,6 +11,9 @@ namespace kdpdf {
 namespace {
 
 constexpr float kQuerySize = 12;  // widths and descriptors come in 1/1000 em whatever the size
+// Why a face without a 'glyf' table (an OpenType font with PostScript
+// outlines, sfnt version 'OTTO') has no subset to embed.
+const char* const kNotTrueType = "its outlines are PostScript (CFF), not TrueType";
 
 std::string quoted(const FontStyle& s) {
     return "'" + s.face + "'" + (s.bold && s.italic ? " bold oblique" : s.bold ? " bold" : s.italic ? " oblique" : "");
@@ -84,7 +87,7 @@ double FontInstance::width(const std::vector<uint16_t>& codes, double size) cons
 
 struct FontSet::Descriptor {
     int bbox[4] = {};
-    int ascent = 0, descent = 0, capHeight = 0, xHeight = 0, weight = 400, fsType = 0;
+    int ascent = 0, descent = 0, capHeight = 0, xHeight = 0, weight = 400, fsType = 0, hasGlyf = 0;
     double italicAngle = 0;
     std::string psName, gotFace;
 };
@@ -101,6 +104,7 @@ FontSet::Descriptor FontSet::describe(const FontStyle& style) {
     if (r < 0) throw Failure("cannot read font " + quoted(style) + " (error " + std::to_string(r) + ")");
     Descriptor d;
     d.fsType = record[68 / 4];
+    d.hasGlyf = record[76 / 4];
     d.ascent = record[92 / 4];
     d.descent = record[96 / 4];
     d.capHeight = record[100 / 4];
@@ -125,6 +129,7 @@ void FontSet::check(const FontStyle& style) {
     // A restricted licence (bit value 2) without a less restrictive bit.
     if ((d.fsType & 0x000E) == 0x0002)
         throw Failure("font " + quoted(style) + " (" + d.gotFace + ") does not allow embedding");
+    if (!d.hasGlyf) throw Failure("font " + quoted(style) + " (" + d.gotFace + ") cannot be embedded: " + kNotTrueType);
     auto lower = [](std::string s) {
         for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         return s;
@@ -248,6 +253,7 @@ Embedded embed(const FontInstance& f, const std::string& stream, const std::stri
     e.length = getFParam(stream.c_str(), f.style.face.c_str(), kQuerySize, f.style.bold, f.style.italic, request,
                          e.record.data(), nullptr, 0, subset.c_str(), f.charMap, e.widths.data());
     if (e.length == -500) throw Failure("font " + quoted(f.style) + " does not allow embedding");
+    if (e.length == -666) throw Failure("font " + quoted(f.style) + " cannot be embedded: " + kNotTrueType);
     if (e.length <= 0) throw Failure("cannot embed font " + quoted(f.style) + " (error " + std::to_string(e.length) + ")");
     int32_t missing = e.record[0];
     if (missing > 0) {

@@ -1,15 +1,11 @@
 // kdpdf [options] [REPORT.txt OUT.pdf]
 //
 // Without a report, writes sample-report.pdf from the built-in sample.
-#include <fcntl.h>
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
-#include <io.h>
 #include <windows.h>
 #else
-#include <unistd.h>
-
 #include <filesystem>
 #endif
 
@@ -126,27 +122,6 @@ int main(int argc, char** argv) {
             o.output = files[1];
             blocks = kdpdf::parseReport(o.input);
         }
-        // The library's font reader prints a line per font to standard
-        // output; what this program reports goes to stderr and the last line.
-        fflush(stdout);
-#ifdef _WIN32
-        const char* nowhere = "NUL";
-#else
-        const char* nowhere = "/dev/null";
-#endif
-        int saved = dup(1), quiet = open(nowhere, O_WRONLY);
-        if (saved >= 0 && quiet >= 0) dup2(quiet, 1);
-        struct Restore {
-            int saved, quiet;
-            ~Restore() {
-                fflush(stdout);
-                if (saved >= 0) {
-                    dup2(saved, 1);
-                    close(saved);
-                }
-                if (quiet >= 0) close(quiet);
-            }
-        } restore{saved, quiet};
         kdpdf::writeReport(o, blocks, files.empty());
     } catch (const kdpdf::Failure& e) {
         fprintf(stderr, "kdpdf: %s\n", e.what());
