@@ -18,6 +18,8 @@
 #include FT_ADVANCES_H
 #include FT_TRUETYPE_IDS_H
 
+#include "frame/platform/lock_probe.h"
+
 namespace kd::platform::posix {
 
 struct FaceData::Lazy {
@@ -285,6 +287,7 @@ void FaceData::inkExtent(uint16_t glyph, int* lsb, int* width) const {
 std::shared_ptr<const FaceData> matchFace(const char* faceName, bool bold, bool italic) {
     Catalog& c = catalog();
     std::lock_guard lock(c.mutex);
+    KD_LOCK_HELD(true);
     if (!ensureLibraries(c)) return nullptr;
     refreshFontDirs(c);
     std::string key = std::string(faceName ? faceName : "") + (bold ? "\x01" "B" : "\x01") + (italic ? "I" : "");
