@@ -136,7 +136,9 @@ KDLIB_API int32_t GetPicInfoIsGrayscale(const char *imagePath,
 /* Writes the image dictionary, "stream\r\n" and the stream data of an image
  * into dataPath; soft mask and palette / JBIG2 globals into side files.
  * Result: stream data length, or -500, -1, -4, -100, -51, -30..-33,
- * -40..-44 on failure. */
+ * -40..-42 on failure (-44, a temporary-file failure of earlier versions,
+ * is no longer produced: images are decoded in memory, a few rows at a
+ * time, and no file is created but the ones named here). */
 KDLIB_API int32_t dobmp(const char *imagePath, const char *dataPath,
                         int32_t lengthObj, int16_t *widthOut,
                         int16_t *heightOut, intptr_t unusedArg,
