@@ -16,10 +16,28 @@
  *    unknown or released handle is treated like 0. Each family releases its
  *    own handles.
  *  - No function throws, shows a message or keeps state between calls other
- *    than the log folder set with SetLogFolder.
- *  - Thread safety: calls on different handles may run on different threads
- *    at once; one handle is used by one thread at a time. SetLogFolder is
- *    meant to be called once, before other calls.
+ *    than the log folder set with SetLogFolder (and caches that change no
+ *    result: the fonts matched to face names).
+ *  - Files: a function writes only the files its parameters name (the font
+ *    processor: "font<N>.ttf" in the folder it is given). It never creates,
+ *    truncates or removes any other file; nothing goes through a temporary
+ *    file. (The font engine's diagnostic log, a
+ *    developer's aid switched on by the environment variable
+ *    KDLIB_FONT_LOG=1, writes into the log folder.)
+ *  - Threads: any function may run on several threads at once, with
+ *    different handles, the same face names and the same input files; each
+ *    call gives what it gives on one thread. Not safe: one handle used by
+ *    two threads at once, and one output file named by two calls running at
+ *    once. SetLogFolder is to be called once, before any other call: the
+ *    folder is read without a lock. An input file replaced or cut short
+ *    while a call reads it gives that call a failure value or a result made
+ *    from the bytes it could read, never a crash.
+ *  - Fonts on Linux: fontconfig matches a face name once; the match is kept
+ *    in a process-wide cache of the few hundred names used last, and a name
+ *    seen before is selected without waiting for other threads. Fonts
+ *    installed, removed or changed while the host runs are noticed within
+ *    about five seconds. Font files are read into memory: a file changed on
+ *    disk never disturbs a call using the font as it was.
  */
 #ifndef KDLIB_H
 #define KDLIB_H
