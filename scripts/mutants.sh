@@ -42,7 +42,7 @@ cat <<'LIST'
 + if (b == 0xE0) lo = 0x80;
 @ src/frame/platform/posix/face_catalog.cpp : the name cache takes no account of bold
 - NameKey(const char* faceName, bool bold, bool italic) : style(static_cast<uint8_t>((bold ? 1 : 0) | (italic ? 2 : 0))) {
-+ NameKey(const char* faceName, bool bold, bool italic) : style(static_cast<uint8_t>(italic ? 2 : 0)) {
++ NameKey(const char* faceName, bool bold, bool italic) : style(static_cast<uint8_t>((bold ? 0 : 0) | (italic ? 2 : 0))) {
 @ src/frame/platform/posix/face_catalog.cpp : fonts added to a KDLIB_FONT_DIRS folder are never noticed
 - for (const auto& [dir, stamp] : appDirs_) stale = stale || stampOf(dir) != stamp;
 + for (const auto& [dir, stamp] : appDirs_) stale = stale && stampOf(dir) != stamp;
