@@ -88,11 +88,6 @@ struct FontFolder {
     }
 };
 
-// A one-member collection of DejaVu Sans renamed to `family`.
-void makeFont(const std::string& path, const std::string& family) {
-    ASSERT_EQ(kdtest::runPython("make_collection.py", {path, kdtest::dejaVuPath(), family}), 0);
-}
-
 }  // namespace
 
 TEST(PlatformFonts, StylesChooseTheirOwnFiles) {
@@ -227,6 +222,15 @@ TEST(PlatformFonts, NoFontSelectedFailsCleanly) {
 #ifndef _WIN32
 // The Linux catalogue over time: a bounded name cache, fonts installed while
 // the process runs, font files cut short on disk after they were read.
+namespace {
+
+// A one-member collection of DejaVu Sans renamed to `family`.
+void makeFont(const std::string& path, const std::string& family) {
+    ASSERT_EQ(kdtest::runPython("make_collection.py", {path, kdtest::dejaVuPath(), family}), 0);
+}
+
+}  // namespace
+
 TEST(PlatformFonts, ThousandsOfUnknownNamesStayBounded) {
     const std::string fallback = Selection("DejaVu Sans", 10, false, false).faceName();
     for (int i = 0; i < 1500; ++i) {
