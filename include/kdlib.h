@@ -16,14 +16,32 @@
  *    unknown or released handle is treated like 0. Each family releases its
  *    own handles.
  *  - No function throws, shows a message or keeps state between calls other
- *    than the log folder set with SetLogFolder.
+ *    than the log folder set with SetLogFolder (and caches that change no
+ *    result: the fonts matched to face names).
+ *  - Files: a function writes only the files its parameters name (the font
+ *    processor: "font<N>.ttf" in the folder it is given). It never creates,
+ *    truncates or removes any other file; nothing goes through a temporary
+ *    file. (The font engine's diagnostic log, a
+ *    developer's aid switched on by the environment variable
+ *    KDLIB_FONT_LOG=1, writes into the log folder.)
  *  - Nothing is written on standard output or standard error, except the
  *    messages of base64 and esab64. Numbers written as text have '.' as
  *    their decimal point and no digit grouping whatever the locale, which
  *    the library neither reads nor changes.
- *  - Thread safety: calls on different handles may run on different threads
- *    at once; one handle is used by one thread at a time. SetLogFolder is
- *    meant to be called once, before other calls.
+ *  - Threads: any function may run on several threads at once, with
+ *    different handles, the same face names and the same input files; each
+ *    call gives what it gives on one thread. Not safe: one handle used by
+ *    two threads at once, and one output file named by two calls running at
+ *    once. SetLogFolder is to be called once, before any other call: the
+ *    folder is read without a lock. An input file replaced or cut short
+ *    while a call reads it gives that call a failure value or a result made
+ *    from the bytes it could read, never a crash.
+ *  - Fonts on Linux: fontconfig matches a face name once; the match is kept
+ *    in a process-wide cache of the few hundred names used last, and a name
+ *    seen before is selected without waiting for other threads. Fonts
+ *    installed, removed or changed while the host runs are noticed within
+ *    about five seconds. Font files are read into memory: a file changed on
+ *    disk never disturbs a call using the font as it was.
  */
 #ifndef KDLIB_H
 #define KDLIB_H
@@ -145,10 +163,13 @@ KDLIB_API int32_t GetPicInfoIsGrayscale(const char *imagePath,
 /* Writes the image dictionary, "stream\r\n" and the stream data of an image
  * into dataPath; soft mask and palette / JBIG2 globals into side files.
  * Result: stream data length, or -500, -1, -4, -100, -51, -30..-33,
- * -40..-44 on failure. -1 also for an image whose data cannot be found
- * (a PNG without image data, a JPEG without a frame, bitmap pixels past
- * the end of the file); an image that is not recognised or has no data
- * leaves no data file. Data that are merely short are read as zeros. */
+ * -40..-42 on failure (-44, a temporary-file failure of earlier versions,
+ * is no longer produced: images are decoded in memory, a few rows at a
+ * time, and no file is created but the ones named here). -1 also for an
+ * image whose data cannot be found (a PNG without image data, a JPEG
+ * without a frame, bitmap pixels past the end of the file); an image that
+ * is not recognised or has no data leaves no data file. Data that are
+ * merely short are read as zeros. */
 KDLIB_API int32_t dobmp(const char *imagePath, const char *dataPath,
                         int32_t lengthObj, int16_t *widthOut,
                         int16_t *heightOut, intptr_t unusedArg,

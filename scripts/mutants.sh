@@ -40,6 +40,12 @@ cat <<'LIST'
 @ src/frame/platform/posix/multibyte.cpp : overlong three-byte UTF-8 accepted
 - if (b == 0xE0) lo = 0xA0;
 + if (b == 0xE0) lo = 0x80;
+@ src/frame/platform/posix/face_catalog.cpp : the name cache takes no account of bold
+- NameKey(const char* faceName, bool bold, bool italic) : style(static_cast<uint8_t>((bold ? 1 : 0) | (italic ? 2 : 0))) {
++ NameKey(const char* faceName, bool bold, bool italic) : style(static_cast<uint8_t>((bold ? 0 : 0) | (italic ? 2 : 0))) {
+@ src/frame/platform/posix/face_catalog.cpp : fonts added to a KDLIB_FONT_DIRS folder are never noticed
+- for (const auto& [dir, stamp] : appDirs_) stale = stale || stampOf(dir) != stamp;
++ for (const auto& [dir, stamp] : appDirs_) stale = stale && stampOf(dir) != stamp;
 @ src/truetype/char_maps.cpp : format 4 idDelta ignored
 - glyph = (c + static_cast<uint32_t>(idDelta[i])) & 0xFFFF;
 + glyph = c & 0xFFFF;
@@ -79,6 +85,9 @@ cat <<'LIST'
 @ src/image/png.cpp : Paeth predictor breaks ties toward upper left
 - if (pb <= pc) return uint8_t(up);
 + if (pb < pc) return uint8_t(up);
+@ src/image/png_rows.cpp : the CRC after an image data chunk is read as data
+- info_.skip(4);  // the finished chunk's CRC, not checked
++ info_.skip(0);  // the finished chunk's CRC, not checked
 @ src/image/bmp.cpp : five-bit channels widened without their low bits
 - uint8_t widen5(uint32_t c) { return uint8_t((c << 3) | (c >> 2)); }
 + uint8_t widen5(uint32_t c) { return uint8_t(c << 3); }

@@ -50,7 +50,6 @@ enum : int32_t {
     kErrInflateInit = -40,
     kErrInflateEnd = -41,
     kErrInflate = -42,
-    kErrTempFile = -44,
 };
 
 // Images whose samples the library produces itself are refused above this
@@ -91,7 +90,6 @@ struct PicInfo {
     PicInfo(const PicInfo&) = delete;
     PicInfo& operator=(const PicInfo&) = delete;
 
-    std::string sourcePath;
     FILE* input = nullptr;
     FILE* output = nullptr;
     int32_t fileSize = 0;
@@ -107,9 +105,8 @@ struct PicInfo {
     uint32_t bytesWritten = 0;
     int32_t kind = -1;
     int32_t colourType = 0;
-    z_stream zstream{};
+    z_stream zstream{};      // the deflate sink's (PNG inflation has its own)
     bool deflating = false;  // zstream holds a deflater to be ended
-    bool inflating = false;  // zstream holds an inflater to be ended
     int32_t compression = 0;
     uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
     uint32_t headerSize = 0;
@@ -128,8 +125,6 @@ struct PicInfo {
     long smaskLinePosition = 0;
     int32_t maskBytesPerRow = 0, maskHeight = 0, maskWidth = 0;
     int32_t pdfVersion = 17;
-    FILE* tempFile = nullptr;
-    std::string tempPath;  // empty while the temporary file is anonymous
     int32_t usePredictor = 0;
     int32_t jbig2Page = 1;
     int32_t jbig2FileFlags = 0;
@@ -198,8 +193,7 @@ struct PicInfo {
 // Opens the image "rb" and, when outputPath is not empty, the data file
 // "wb+". 1 on success, 0 otherwise (nothing left open).
 int openPicInfo(PicInfo& info, const char* imagePath, const char* outputPath);
-// Closes input, output, mask and temporary files (the temporary file is
-// also removed) and ends any zlib stream.
+// Closes input, output and mask files and ends the deflater.
 void closePicInfo(PicInfo& info);
 
 // Recognition: 0, -1 or -4. Needs fileSize, pdfVersion and jbig2Page.
@@ -252,7 +246,6 @@ int extractFromBmp(const char* bmpPath, const char* outPath);
 // Decoders and copies.
 int decodeBmp(PicInfo& info);
 int copyIdatData(PicInfo& info);
-int inflateIdatToTemp(PicInfo& info);
 int decodePngRows(PicInfo& info);
 int copyWholeFile(PicInfo& info);
 int copyJpeg(PicInfo& info);

@@ -1,7 +1,7 @@
 // PNG image data: passed through with its row filters where PDF can take
-// it, otherwise inflated to a temporary file, unfiltered row by row, split
-// into colour and alpha and deflated again. Also the two exported helpers
-// that filter raw rows into PNG scanline data.
+// it, otherwise inflated, unfiltered, split into colour and alpha and
+// deflated again row by row. Also the two exported helpers that filter raw
+// rows into PNG scanline data.
 #include "image/png_filter.h"
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/pic_info.h"
+#include "image/png_rows.h"
 
 namespace kd::image {
 
@@ -84,50 +85,12 @@ void RowFilter::filter(int type, uint8_t* row) {
 
 // ---- Pass-through --------------------------------------------------------
 
-namespace {
-
-// Walks chunks from the first image data chunk; `onIdat` gets each IDAT
-// chunk's length with the reader at its data and must leave the reader at
-// the data's end (or at the end of the file). Returns false when onIdat
-// asked to stop.
-template <class OnIdat>
-bool walkIdat(PicInfo& info, OnIdat&& onIdat) {
-    if (info.firstIdatOffset == 0) return true;  // no image data at all
-    info.seekTo(info.firstIdatOffset);
-    while (!info.eof()) {
-        uint32_t length = info.readU32BE();
-        char type[5] = {0, 0, 0, 0, 0};
-        info.readBlock(type, 4);
-        if (info.eof()) break;
-        if (strcmp(type, "IDAT") == 0) {
-            if (!onIdat(length)) return false;
-        } else if (strcmp(type, "IEND") == 0) {
-            break;
-        } else {
-            info.skip(length);
-        }
-        info.skip(4);  // CRC, not checked
-    }
-    return true;
-}
-
-}  // namespace
-
 int copyIdatData(PicInfo& info) {
     // Larger pieces than the sink's: this copy is the whole cost of the
     // pass-through and should run at file-copy speed.
+    IdatStream idat(info);
     std::vector<uint8_t> piece(65536);
-    walkIdat(info, [&](uint32_t length) {
-        uint64_t left = length;
-        while (left > 0) {
-            size_t want = left < piece.size() ? size_t(left) : piece.size();
-            size_t got = info.readBlock(piece.data(), want);
-            putOutput(info, piece.data(), got);
-            left -= got;
-            if (got < want) break;  // a truncated file ends the copy
-        }
-        return true;
-    });
+    while (size_t got = idat.read(piece.data(), piece.size())) putOutput(info, piece.data(), got);
     return 0;
 }
 
@@ -152,127 +115,90 @@ PngGeometry geometryOf(const PicInfo& info) {
     return g;
 }
 
-void dropTempFile(PicInfo& info) {
-    if (!info.tempFile) return;
-    fclose(info.tempFile);
-    info.tempFile = nullptr;
-    if (!info.tempPath.empty()) remove(info.tempPath.c_str());
-}
+// The per-row transform: colour apart from alpha (the last sample of each
+// pixel), and 16-bit samples cut to their high byte when the divisor is 2.
+class SampleSplit {
+public:
+    SampleSplit(const PngGeometry& g, bool hasAlpha)
+        : g_(g), hasAlpha_(hasAlpha), colour_(hasAlpha ? g.colourBytes : 0), alpha_(g.alphaBytes) {}
+
+    // Takes an unfiltered row (changed in place when it is all colour).
+    void apply(uint8_t* row) {
+        colourRow_ = row;
+        if (hasAlpha_) {
+            // Fixed pixel layouts let the compiler unroll the copy.
+            if (g_.sampleBytes == 1 && g_.channels == 4)
+                splitPixels<3, 1>(row);
+            else if (g_.sampleBytes == 1 && g_.channels == 2)
+                splitPixels<1, 1>(row);
+            else
+                splitPixels<0, 0>(row);
+            colourRow_ = colour_.data();
+        }
+        if (g_.divisor == 2) {
+            for (size_t k = 0; k < g_.colourBytes / 2; ++k) colourRow_[k] = colourRow_[2 * k];
+            for (size_t k = 0; k < g_.alphaBytes / 2; ++k) alpha_[k] = alpha_[2 * k];
+        }
+    }
+    const uint8_t* colour() const { return colourRow_; }
+    size_t colourBytes() const { return g_.colourBytes / g_.divisor; }
+    const uint8_t* alpha() const { return alpha_.data(); }
+    size_t alphaBytes() const { return g_.alphaBytes / g_.divisor; }
+    // Whether every alpha sample so far had all its bits set.
+    bool opaque() const { return opaque_; }
+
+private:
+    // ColourBytes and AlphaBytes per pixel, or 0 to take them from g_.
+    template <size_t ColourBytes, size_t AlphaBytes>
+    void splitPixels(const uint8_t* row) {
+        const size_t s = AlphaBytes ? AlphaBytes : g_.sampleBytes;
+        const size_t colourPixel = ColourBytes ? ColourBytes : g_.pixelBytes - s;
+        uint8_t* co = colour_.data();
+        uint8_t* al = alpha_.data();
+        uint8_t all = 0xFF;
+        for (const uint8_t* p = row; p < row + g_.rowBytes; p += colourPixel + s) {
+            for (size_t k = 0; k < colourPixel; ++k) *co++ = p[k];
+            for (size_t k = 0; k < s; ++k) {
+                const uint8_t a = p[colourPixel + k];
+                all &= a;
+                *al++ = a;
+            }
+        }
+        if (all != 0xFF) opaque_ = false;
+    }
+
+    PngGeometry g_;
+    bool hasAlpha_;
+    std::vector<uint8_t> colour_, alpha_;
+    uint8_t* colourRow_ = nullptr;
+    bool opaque_ = true;
+};
 
 }  // namespace
 
-int inflateIdatToTemp(PicInfo& info) {
-    // Truncated, not appended to: a leftover file of an earlier call must
-    // not be read back as this image's rows. A name the system cannot take
-    // (a very long image path) falls back to an anonymous file.
-    info.tempPath = info.sourcePath + ".idat.raw";
-    info.tempFile = fopen(info.tempPath.c_str(), "wb+");
-    if (!info.tempFile) {
-        info.tempPath.clear();
-        info.tempFile = tmpfile();
-    }
-    if (!info.tempFile) return kErrTempFile;
-
-    z_stream& z = info.zstream;
-    z = z_stream{};
-    if (inflateInit_(&z, "1.2.11", int(sizeof(z_stream))) != Z_OK) return kErrInflateInit;
-    info.inflating = true;
-
-    // Rows beyond the image's own size are never used: inflating stops
-    // there, so a small hostile file cannot fill the disk.
-    const PngGeometry g = geometryOf(info);
-    uint64_t wanted = uint64_t(g.rowBytes + 1) * uint32_t(info.height);
-    std::vector<uint8_t> area(65000);
-    int failure = 0;
-    walkIdat(info, [&](uint32_t length) {
-        uint64_t left = length;
-        while (left > 0 && wanted > 0) {
-            size_t want = left < kSinkOutSize ? size_t(left) : size_t(kSinkOutSize);
-            size_t got = info.readBlock(info.sinkOut, want);
-            if (got == 0) break;
-            left -= got;
-            z.next_in = info.sinkOut;
-            z.avail_in = uInt(got);
-            bool first = true;
-            do {
-                z.next_out = area.data();
-                z.avail_out = uInt(area.size());
-                int status = inflate(&z, Z_NO_FLUSH);
-                // After an exactly filled area zlib may have nothing more
-                // to give: that is no error.
-                if (status == Z_BUF_ERROR && !first) break;
-                if (status != Z_OK && status != Z_STREAM_END) {
-                    failure = kErrInflate;
-                    return false;
-                }
-                first = false;
-                uint64_t produced = area.size() - z.avail_out;
-                if (produced > wanted) produced = wanted;
-                fwrite(area.data(), 1, size_t(produced), info.tempFile);
-                wanted -= produced;
-            } while (z.avail_out == 0 && wanted > 0);
-            if (got < want) break;
-        }
-        return wanted > 0;
-    });
-    if (failure) return failure;
-    info.inflating = false;
-    if (inflateEnd(&z) != Z_OK) return kErrInflateEnd;
-    return 0;
-}
-
 int decodePngRows(PicInfo& info) {
-    int code = inflateIdatToTemp(info);
-    if (code == kErrTempFile) return code;
-    if (code != 0) {
-        if (info.inflating) inflateEnd(&info.zstream);
-        info.inflating = false;
-        dropTempFile(info);
-        return code;
-    }
-    if (sinkInitDeflate(info, 9) != 0) {
-        dropTempFile(info);
-        return kErrDeflateInit;
-    }
+    IdatInflater inflater(info);
+    if (inflater.status() != 0) return inflater.status();
+    if (sinkInitDeflate(info, 9) != 0) return kErrDeflateInit;
     const PngGeometry g = geometryOf(info);
-    const size_t c = g.channels, s = g.sampleBytes, d = g.divisor;
-    const bool split = info.pngColourType == 4 || info.pngColourType == 6;
-    RowFilter filter(g.rowBytes, c * s);
-    std::vector<uint8_t> row(g.rowBytes + 1), colour(g.colourBytes), alpha(g.alphaBytes);
-    rewind(info.tempFile);
-    const uint8_t fullAlpha = 0xFF;
+    ScanlineRows rows(inflater, g.rowBytes, g.pixelBytes);
+    SampleSplit split(g, info.pngColourType == 4 || info.pngColourType == 6);
+    const bool writeMask = info.hasSoftMask == 1 && info.maskFile;
 
-    code = 0;
+    int code = 0;
     for (int32_t y = 0; y < info.height && code == 0; ++y) {
-        size_t got = fread(row.data(), 1, row.size(), info.tempFile);
-        if (got < row.size()) memset(row.data() + got, 0, row.size() - got);
-        uint8_t* raw = row.data() + 1;
-        filter.unfilter(row[0], raw);
-        uint8_t* colourRow = raw;
-        if (split) {
-            const size_t colourPixel = (c - 1) * s;
-            uint8_t* co = colour.data();
-            uint8_t* al = alpha.data();
-            for (const uint8_t* p = raw; p < raw + g.rowBytes; p += g.pixelBytes) {
-                memcpy(co, p, colourPixel);
-                co += colourPixel;
-                for (size_t k = 0; k < s; ++k) {
-                    if (p[colourPixel + k] != fullAlpha) info.maskAllOpaque = 0;
-                    *al++ = p[colourPixel + k];
-                }
-            }
-            colourRow = colour.data();
+        split.apply(rows.next());
+        if (inflater.status() != 0) {
+            code = inflater.status();
+            break;
         }
-        if (d == 2) {
-            for (size_t k = 0; k < g.colourBytes / 2; ++k) colourRow[k] = colourRow[2 * k];
-            for (size_t k = 0; k < g.alphaBytes / 2; ++k) alpha[k] = alpha[2 * k];
-        }
-        if (info.hasSoftMask == 1 && info.maskFile) fwrite(alpha.data(), 1, g.alphaBytes / d, info.maskFile);
-        if (sinkPutBlock(info, colourRow, g.colourBytes / d) != 0) code = kErrDeflate;
+        if (!split.opaque()) info.maskAllOpaque = 0;
+        if (writeMask) fwrite(split.alpha(), 1, split.alphaBytes(), info.maskFile);
+        if (sinkPutBlock(info, split.colour(), split.colourBytes()) != 0) code = kErrDeflate;
     }
+    if (code == 0) code = inflater.finish();
     if (code == 0 && sinkFinish(info) != 0) code = kErrDeflate;
     if (code == 0) code = sinkEndDeflate(info);
-    dropTempFile(info);
     return code;
 }
 

@@ -36,23 +36,16 @@ int openPicInfo(PicInfo& info, const char* imagePath, const char* outputPath) {
         return 0;
     }
     info.outputOpen = 1;
-    info.sourcePath = imagePath;
     info.jbig2PageCount = 0;
     return 1;
 }
 
 void closePicInfo(PicInfo& info) {
     if (info.deflating) deflateEnd(&info.zstream);
-    if (info.inflating) inflateEnd(&info.zstream);
-    info.deflating = info.inflating = false;
+    info.deflating = false;
     for (FILE** f : {&info.input, &info.output, &info.maskFile}) {
         if (*f) fclose(*f);
         *f = nullptr;
-    }
-    if (info.tempFile) {
-        fclose(info.tempFile);
-        info.tempFile = nullptr;
-        if (!info.tempPath.empty()) remove(info.tempPath.c_str());
     }
 }
 

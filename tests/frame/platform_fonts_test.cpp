@@ -2,7 +2,9 @@
 // what fontTools reads from the same files.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -11,6 +13,9 @@
 
 #include "common/test_support.h"
 #include "frame/display_context.h"
+#ifndef _WIN32
+#include "frame/platform/posix/face_catalog.h"
+#endif
 
 using namespace kd;
 
@@ -59,6 +64,29 @@ struct Selection {
 };
 
 long roundHalfAway(double v) { return std::lround(v); }
+
+// KDLIB_FONT_DIRS names a fresh folder for the length of a test; on Linux
+// the catalogue then looks for changed fonts at every selection.
+struct FontFolder {
+    kdtest::TempDir dir;
+    const char* previous = std::getenv("KDLIB_FONT_DIRS");
+    std::string saved = previous ? previous : "";
+    FontFolder() {
+        kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
+#ifndef _WIN32
+        platform::posix::setFontCheckInterval(std::chrono::milliseconds(0));
+#endif
+    }
+    ~FontFolder() {
+#ifndef _WIN32
+        platform::posix::setFontCheckInterval(std::chrono::seconds(5));
+#endif
+        if (previous)
+            kdtest::setEnv("KDLIB_FONT_DIRS", saved);
+        else
+            kdtest::unsetEnv("KDLIB_FONT_DIRS");
+    }
+};
 
 }  // namespace
 
@@ -149,8 +177,8 @@ TEST(PlatformFonts, EmbeddingLicenceAndFaceNameFromTheFont) {
 }
 
 TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
-    kdtest::TempDir dir;
-    std::string ttc = dir.file("pair.ttc");
+    FontFolder folder;
+    std::string ttc = folder.dir.file("pair.ttc");
     ASSERT_EQ(kdtest::runPython("make_collection.py", {ttc, kdtest::dejaVuPath("DejaVuSans.ttf"), "Kdtest Alpha",
                                                         kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Kdtest Beta"}),
               0);
@@ -159,10 +187,6 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
     auto u32 = [&](size_t at) {
         return (uint32_t{file[at]} << 24) | (uint32_t{file[at + 1]} << 16) | (uint32_t{file[at + 2]} << 8) | file[at + 3];
     };
-    const char* previous = std::getenv("KDLIB_FONT_DIRS");
-    std::string saved = previous ? previous : "";
-    kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
-
     for (int member = 0; member < 2; ++member) {
         Selection s(member == 0 ? "Kdtest Alpha" : "Kdtest Beta", 10, false, false);
         ASSERT_TRUE(*s.font);
@@ -183,10 +207,6 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
         EXPECT_EQ(head[0], 0);
         EXPECT_EQ(head[1], 1);
     }
-    if (previous)
-        kdtest::setEnv("KDLIB_FONT_DIRS", saved);
-    else
-        kdtest::unsetEnv("KDLIB_FONT_DIRS");
 }
 
 TEST(PlatformFonts, NoFontSelectedFailsCleanly) {
@@ -198,3 +218,57 @@ TEST(PlatformFonts, NoFontSelectedFailsCleanly) {
     EXPECT_FALSE(platform::getTextExtentA(dc.get(), "a", 1, &size));
     EXPECT_FALSE(platform::getTextExtentA(nullptr, "a", 1, &size));
 }
+
+#ifndef _WIN32
+// The Linux catalogue over time: a bounded name cache, fonts installed while
+// the process runs, font files cut short on disk after they were read.
+namespace {
+
+// A one-member collection of DejaVu Sans renamed to `family`.
+void makeFont(const std::string& path, const std::string& family) {
+    ASSERT_EQ(kdtest::runPython("make_collection.py", {path, kdtest::dejaVuPath(), family}), 0);
+}
+
+}  // namespace
+
+TEST(PlatformFonts, ThousandsOfUnknownNamesStayBounded) {
+    const std::string fallback = Selection("DejaVu Sans", 10, false, false).faceName();
+    for (int i = 0; i < 1500; ++i) {
+        Selection s(("Unknown Face " + std::to_string(i)).c_str(), 10, false, false);
+        ASSERT_TRUE(*s.font) << i;
+        if (i % 300 == 0) {
+            EXPECT_EQ(s.faceName(), fallback);
+        }
+    }
+    EXPECT_LE(platform::posix::cachedFaceNames(), platform::posix::kFaceNameCapacity);
+    EXPECT_GE(platform::posix::cachedFaceNames(), platform::posix::kFaceNameCapacity / 2);
+}
+
+TEST(PlatformFonts, FontsInstalledWhileRunningAreFound) {
+    FontFolder folder;
+    EXPECT_NE(Selection("Kdtest Late", 10, false, false).faceName(), "Kdtest Late");
+    makeFont(folder.dir.file("late.ttc"), "Kdtest Late");
+    EXPECT_EQ(Selection("Kdtest Late", 10, false, false).faceName(), "Kdtest Late");
+}
+
+TEST(PlatformFonts, FontFileCutShortAfterReadingIsNoCrash) {
+    FontFolder folder;
+    const std::string path = folder.dir.file("cut.ttc");
+    makeFont(path, "Kdtest Cut");
+    Selection held("Kdtest Cut", 10, false, false);
+    ASSERT_EQ(held.faceName(), "Kdtest Cut");
+    const uint32_t size = platform::getFontData(held.dc.get(), platform::kCollectionTable, 0, nullptr, 0);
+    std::filesystem::resize_file(path, 1000);
+    // The selection made before still reads the whole font it was given.
+    EXPECT_EQ(held.data(platform::kCollectionTable, 0, size).size(), size);
+    platform::AbcWidth abc[256];
+    EXPECT_TRUE(platform::getCharAbcWidths(held.dc.get(), 0, 255, abc));
+    // A later selection sees the damaged file: a failure or another font,
+    // read within the bytes it has.
+    Selection later("Kdtest Cut", 10, false, false);
+    if (*later.font) {
+        later.data(0, 0, platform::getFontData(later.dc.get(), 0, 0, nullptr, 0));
+        platform::getCharAbcWidths(later.dc.get(), 0, 255, abc);
+    }
+}
+#endif

@@ -3,87 +3,105 @@
 #include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <tuple>
-#include <unordered_map>
+#include <mutex>
+#include <shared_mutex>
+#include <utility>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_SFNT_NAMES_H
 #include FT_ADVANCES_H
 #include FT_TRUETYPE_IDS_H
 
+#include "frame/platform/lock_probe.h"
+
 namespace kd::platform::posix {
 
+// The FreeType side of a face. Each face has a FreeType library of its own,
+// so that faces share no FreeType state and can be dropped on any thread.
 struct FaceData::Lazy {
-    std::mutex mutex;
+    std::mutex mutex;  // the FreeType face serves one thread at a time
+    FT_Library library = nullptr;
     FT_Face face = nullptr;
-    std::unordered_map<uint32_t, uint16_t> supplementary;  // units above U+FFFF
-    std::unordered_map<uint16_t, std::pair<int, int>> ink;  // glyph -> lsb, width
+    // Per glyph: left side bearing (high half) and ink width (low half),
+    // kUnknownInk until FreeType has been asked.
+    std::unique_ptr<std::atomic<uint64_t>[]> ink;
+    size_t glyphCount = 0;
 };
 
 namespace {
 
-struct FileKey {
-    std::string path;
-    int index;
-    int64_t size;
-    int64_t mtime;
-    bool operator<(const FileKey& o) const {
-        return std::tie(path, index, size, mtime) < std::tie(o.path, o.index, o.size, o.mtime);
+constexpr uint64_t kUnknownInk = ~uint64_t{0};
+constexpr int64_t kMillisecond = 1000000;  // in steady-clock nanoseconds
+// Font files are read whole; TrueType offsets cannot reach past this.
+constexpr int64_t kMaxFontFile = int64_t{0x7FFFFFFF};
+
+// A read of the monotonic clock: no system call (the C library answers it
+// in user space).
+int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// What tells that a file or folder changed: size and modification time.
+struct FileStamp {
+    int64_t size = -1;
+    int64_t seconds = 0;
+    int64_t nanoseconds = 0;
+    bool operator!=(const FileStamp& o) const {
+        return size != o.size || seconds != o.seconds || nanoseconds != o.nanoseconds;
     }
 };
 
-struct Catalog {
-    std::mutex mutex;
-    FcConfig* config = nullptr;
-    FT_Library freetype = nullptr;
-    std::string fontDirs;
-    bool fontDirsSeen = false;
-    std::unordered_map<std::string, std::pair<std::string, int>> matches;
-    std::map<FileKey, std::shared_ptr<const FaceData>> faces;
-};
+FileStamp stampOf(const struct stat& st) {
+    return {static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec),
+            static_cast<int64_t>(st.st_mtim.tv_nsec)};
+}
 
-// Never destroyed: faces may be in use by other threads at exit.
-Catalog& catalog() {
-    static Catalog* c = new Catalog;
-    return *c;
+FileStamp stampOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? stampOf(st) : FileStamp{};
+}
+
+// The whole file, or null when it cannot be read. A file cut short while
+// it is read gives what was there.
+std::shared_ptr<const std::vector<uint8_t>> readWholeFile(const std::string& path, FileStamp* stamp) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size <= 0 || st.st_size > kMaxFontFile) {
+        ::close(fd);
+        return nullptr;
+    }
+    *stamp = stampOf(st);
+    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < bytes->size()) {
+        ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (got == 0) return nullptr;
+    bytes->resize(got);
+    return bytes;
 }
 
 uint32_t readU32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-// Adds the folders of KDLIB_FONT_DIRS that are new since the last look.
-void refreshFontDirs(Catalog& c) {
-    const char* env = std::getenv("KDLIB_FONT_DIRS");
-    std::string dirs = env ? env : "";
-    if (c.fontDirsSeen && dirs == c.fontDirs) return;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        if (!dir.empty()) FcConfigAppFontAddDir(c.config, reinterpret_cast<const FcChar8*>(dir.c_str()));
-        start = end + 1;
-    }
-    c.fontDirs = dirs;
-    c.fontDirsSeen = true;
-    c.matches.clear();
-}
-
-bool ensureLibraries(Catalog& c) {
-    if (!c.config) c.config = FcInitLoadConfigAndFonts();
-    if (!c.freetype && FT_Init_FreeType(&c.freetype) != 0) c.freetype = nullptr;
-    return c.config != nullptr && c.freetype != nullptr;
-}
-
-bool fontconfigMatch(Catalog& c, const char* faceName, bool bold, bool italic, std::string* path,
+bool fontconfigMatch(FcConfig* config, const char* faceName, bool bold, bool italic, std::string* path,
                      int* index) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
@@ -92,10 +110,10 @@ bool fontconfigMatch(Catalog& c, const char* faceName, bool bold, bool italic, s
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(c.config, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(c.config, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match) return false;
     FcChar8* file = nullptr;
@@ -144,29 +162,25 @@ std::string windowsFullName(FT_Face face, const std::string& family) {
     return style.empty() || style == "Regular" ? family : family + " " + style;
 }
 
-std::shared_ptr<const FaceData> buildFace(Catalog& c, const std::string& path, int faceIndex) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size <= 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    void* map = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-    ::close(fd);
-    if (map == MAP_FAILED) return nullptr;
-
+std::shared_ptr<const FaceData> buildFace(const std::string& path, int faceIndex,
+                                          std::shared_ptr<const std::vector<uint8_t>> bytes) {
     auto data = std::make_shared<FaceData>();
     data->lazy = std::make_unique<FaceData::Lazy>();
     data->path = path;
     data->faceIndex = faceIndex;
-    data->file = static_cast<const uint8_t*>(map);
-    data->fileSize = static_cast<size_t>(st.st_size);
+    data->file = bytes->data();
+    data->fileSize = bytes->size();
+    data->bytes = std::move(bytes);
 
+    FaceData::Lazy& lazy = *data->lazy;
+    if (FT_Init_FreeType(&lazy.library) != 0) {
+        lazy.library = nullptr;
+        return nullptr;
+    }
     FT_Face face = nullptr;
-    if (FT_New_Memory_Face(c.freetype, data->file, static_cast<FT_Long>(data->fileSize), faceIndex, &face) != 0)
-        return nullptr;  // the destructor unmaps the file
-    data->lazy->face = face;
+    if (FT_New_Memory_Face(lazy.library, data->file, static_cast<FT_Long>(data->fileSize), faceIndex, &face) != 0)
+        return nullptr;  // the destructor ends the library
+    lazy.face = face;
 
     if (data->fileSize >= 16 && std::memcmp(data->file, "ttcf", 4) == 0) {
         data->inCollection = true;
@@ -219,7 +233,7 @@ std::shared_ptr<const FaceData> buildFace(Catalog& c, const std::string& path, i
         if (code < 0x10000)
             data->glyphForUnit[code] = static_cast<uint16_t>(glyph);
         else
-            data->lazy->supplementary.emplace(static_cast<uint32_t>(code), static_cast<uint16_t>(glyph));
+            data->supplementary.emplace(static_cast<uint32_t>(code), static_cast<uint16_t>(glyph));
     }
 
     long glyphs = face->num_glyphs > 0 ? face->num_glyphs : 0;
@@ -228,35 +242,280 @@ std::shared_ptr<const FaceData> buildFace(Catalog& c, const std::string& path, i
         advances.assign(advances.size(), 0);
     data->advances.reserve(advances.size());
     for (FT_Fixed a : advances) data->advances.push_back(static_cast<uint16_t>(a));
+    lazy.glyphCount = advances.size();
+    lazy.ink.reset(new std::atomic<uint64_t>[lazy.glyphCount]);
+    for (size_t g = 0; g < lazy.glyphCount; ++g) lazy.ink[g].store(kUnknownInk, std::memory_order_relaxed);
 
     data->familyName = windowsFamilyName(face);
     data->fullName = windowsFullName(face, data->familyName);
     return data;
 }
 
-std::shared_ptr<const FaceData> loadFaceLocked(Catalog& c, const std::string& path, int faceIndex) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return nullptr;
-    FileKey key{path, faceIndex, static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtime)};
-    auto it = c.faces.find(key);
-    if (it != c.faces.end()) return it->second;
-    auto face = buildFace(c, path, faceIndex);
-    if (face) c.faces.emplace(std::move(key), face);
+
+// A face name (as LOGFONT holds it, at most 31 characters) and style.
+struct NameKey {
+    char name[32] = {};
+    uint8_t style = 0;  // 1 bold, 2 italic
+
+    NameKey(const char* faceName, bool bold, bool italic) : style(static_cast<uint8_t>((bold ? 1 : 0) | (italic ? 2 : 0))) {
+        if (faceName) std::memcpy(name, faceName, strnlen(faceName, sizeof name - 1));
+    }
+    bool operator==(const NameKey& o) const { return style == o.style && std::memcmp(name, o.name, sizeof name) == 0; }
+};
+
+struct NameKeyHash {
+    size_t operator()(const NameKey& k) const {
+        uint64_t h = 14695981039346656037ull;  // FNV-1a
+        for (size_t i = 0; i < sizeof k.name && k.name[i]; ++i) h = (h ^ static_cast<uint8_t>(k.name[i])) * 1099511628211ull;
+        return static_cast<size_t>((h ^ k.style) * 1099511628211ull);
+    }
+};
+
+struct NameEntry {
+    NameEntry(std::shared_ptr<const FaceData> f, int64_t now) : face(std::move(f)), lastUse(now) {}
+    std::shared_ptr<const FaceData> face;
+    std::atomic<int64_t> lastUse;  // steady clock
+};
+
+using NameMap = std::unordered_map<NameKey, NameEntry, NameKeyHash>;
+
+class Catalogue {
+public:
+    std::shared_ptr<const FaceData> match(const char* faceName, bool bold, bool italic);
+    std::shared_ptr<const FaceData> load(const std::string& path, int faceIndex);
+
+    void setCheckInterval(std::chrono::milliseconds interval) {
+        checkInterval_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(interval).count());
+        nextCheck_.store(0);
+    }
+    size_t nameCount() {
+        std::shared_lock lock(namesMutex_);
+        return names_.size();
+    }
+
+private:
+    std::shared_ptr<const FaceData> findName(const NameKey& key, int64_t now);
+    std::shared_ptr<const FaceData> matchFirstTime(const NameKey& key, int64_t now);
+    void checkForChanges(int64_t now);
+    // Loader side: the caller holds loaderMutex_.
+    bool ensureConfig();
+    bool addFontDirs();
+    std::shared_ptr<const FaceData> loadLocked(const std::string& path, int faceIndex);
+    std::shared_ptr<const std::vector<uint8_t>> fileBytes(const std::string& path, FileStamp* stamp);
+    // Name side: take the exclusive lock for the change alone; what is
+    // dropped is destroyed after it.
+    void forgetNames(const std::vector<const FaceData*>& faces);  // all names when empty
+
+    // The name cache, read by every selection under the shared lock.
+    std::shared_mutex namesMutex_;
+    NameMap names_;
+    std::atomic<int64_t> nextCheck_{0};
+    std::atomic<int64_t> checkInterval_{5000 * kMillisecond};
+
+    // The loader: fontconfig, font files and FreeType, one thread at a time
+    // and never while the name cache is locked.
+    std::mutex loaderMutex_;
+    FcConfig* config_ = nullptr;
+    bool fontDirsRead_ = false;
+    std::string fontDirs_;                      // KDLIB_FONT_DIRS as last read
+    std::map<std::string, FileStamp> appDirs_;  // its folders, as added
+    struct LoadedFace {
+        std::weak_ptr<const FaceData> face;
+        FileStamp stamp;
+    };
+    std::map<std::pair<std::string, int>, LoadedFace> faces_;
+    struct LoadedFile {
+        std::weak_ptr<const std::vector<uint8_t>> bytes;
+        FileStamp stamp;
+    };
+    std::map<std::string, LoadedFile> files_;  // shared by a collection's members
+};
+
+std::shared_ptr<const FaceData> Catalogue::match(const char* faceName, bool bold, bool italic) {
+    const int64_t now = steadyNanoseconds();
+    if (now >= nextCheck_.load(std::memory_order_relaxed)) checkForChanges(now);
+    const NameKey key(faceName, bold, italic);
+    if (auto face = findName(key, now)) return face;
+    return matchFirstTime(key, now);
+}
+
+std::shared_ptr<const FaceData> Catalogue::findName(const NameKey& key, int64_t now) {
+    std::shared_lock lock(namesMutex_);
+    KD_LOCK_HELD(false);
+    auto it = names_.find(key);
+    if (it == names_.end()) return nullptr;
+    // Recency to the millisecond, so that threads on one name do not write
+    // its entry on every call.
+    std::atomic<int64_t>& last = it->second.lastUse;
+    if (now - last.load(std::memory_order_relaxed) > kMillisecond) last.store(now, std::memory_order_relaxed);
+    return it->second.face;
+}
+
+std::shared_ptr<const FaceData> Catalogue::matchFirstTime(const NameKey& key, int64_t now) {
+    std::lock_guard loader(loaderMutex_);
+    if (auto face = findName(key, now)) return face;  // matched meanwhile by another thread
+    if (!ensureConfig()) return nullptr;
+    std::string path;
+    int index = 0;
+    if (!fontconfigMatch(config_, key.name, key.style & 1, key.style & 2, &path, &index)) return nullptr;
+    std::shared_ptr<const FaceData> face = loadLocked(path, index);
+    if (!face) return nullptr;
+    std::shared_ptr<const FaceData> evicted;
+    {
+        std::unique_lock lock(namesMutex_);
+        KD_LOCK_HELD(true);
+        if (names_.size() >= kFaceNameCapacity) {
+            auto oldest = names_.begin();
+            for (auto it = names_.begin(); it != names_.end(); ++it)
+                if (it->second.lastUse.load(std::memory_order_relaxed) < oldest->second.lastUse.load(std::memory_order_relaxed))
+                    oldest = it;
+            evicted = std::move(oldest->second.face);
+            names_.erase(oldest);
+        }
+        names_.try_emplace(key, face, now);
+    }
     return face;
+}
+
+// Once per interval, on the first call after it: folders and font files
+// that changed make the names matched before them be forgotten. A busy
+// loader postpones the look to the next interval; no caller waits for it.
+void Catalogue::checkForChanges(int64_t now) {
+    int64_t due = nextCheck_.load(std::memory_order_relaxed);
+    if (now < due || !nextCheck_.compare_exchange_strong(due, now + checkInterval_.load(std::memory_order_relaxed)))
+        return;
+    std::unique_lock loader(loaderMutex_, std::try_to_lock);
+    if (!loader.owns_lock() || !config_) return;
+    const char* env = std::getenv("KDLIB_FONT_DIRS");
+    bool stale = fontDirs_ != (env ? env : "") || !FcConfigUptoDate(config_);
+    for (const auto& [dir, stamp] : appDirs_) stale = stale || stampOf(dir) != stamp;
+    if (stale) {
+        // Made again, with the folders as they are now, by the next match.
+        FcConfigDestroy(config_);
+        config_ = nullptr;
+        forgetNames({});
+        return;
+    }
+    std::vector<const FaceData*> changed;
+    for (auto it = faces_.begin(); it != faces_.end();) {
+        std::shared_ptr<const FaceData> face = it->second.face.lock();
+        const bool fileChanged = face && stampOf(it->first.first) != it->second.stamp;
+        if (fileChanged) {
+            changed.push_back(face.get());
+            files_.erase(it->first.first);
+        }
+        it = !face || fileChanged ? faces_.erase(it) : std::next(it);
+    }
+    if (!changed.empty()) forgetNames(changed);
+}
+
+void Catalogue::forgetNames(const std::vector<const FaceData*>& faces) {
+    NameMap all;
+    std::vector<std::shared_ptr<const FaceData>> dropped;
+    std::unique_lock lock(namesMutex_);
+    KD_LOCK_HELD(true);
+    if (faces.empty()) {
+        all.swap(names_);
+        return;
+    }
+    for (auto it = names_.begin(); it != names_.end();) {
+        if (std::find(faces.begin(), faces.end(), it->second.face.get()) == faces.end()) {
+            ++it;
+            continue;
+        }
+        dropped.push_back(std::move(it->second.face));
+        it = names_.erase(it);
+    }
+}
+
+bool Catalogue::ensureConfig() {
+    if (!config_) {
+        config_ = FcInitLoadConfigAndFonts();
+        fontDirsRead_ = false;
+        appDirs_.clear();
+    }
+    if (!config_) return false;
+    if (addFontDirs()) forgetNames({});  // names matched without the new folders
+    return true;
+}
+
+// Adds the folders of KDLIB_FONT_DIRS (colon-separated) not added yet;
+// true when the variable changed since the last look.
+bool Catalogue::addFontDirs() {
+    const char* env = std::getenv("KDLIB_FONT_DIRS");
+    std::string dirs = env ? env : "";
+    if (fontDirsRead_ && dirs == fontDirs_) return false;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty() && appDirs_.count(dir) == 0) {
+            appDirs_[dir] = stampOf(dir);
+            FcConfigAppFontAddDir(config_, reinterpret_cast<const FcChar8*>(dir.c_str()));
+        }
+        start = end + 1;
+    }
+    fontDirs_ = dirs;
+    fontDirsRead_ = true;
+    return true;
+}
+
+std::shared_ptr<const std::vector<uint8_t>> Catalogue::fileBytes(const std::string& path, FileStamp* stamp) {
+    auto it = files_.find(path);
+    if (it != files_.end()) {
+        if (auto bytes = it->second.bytes.lock()) {
+            *stamp = it->second.stamp;
+            return bytes;
+        }
+    }
+    auto bytes = readWholeFile(path, stamp);
+    if (bytes) files_[path] = LoadedFile{bytes, *stamp};
+    return bytes;
+}
+
+std::shared_ptr<const FaceData> Catalogue::loadLocked(const std::string& path, int faceIndex) {
+    const auto key = std::make_pair(path, faceIndex);
+    auto it = faces_.find(key);
+    if (it != faces_.end()) {
+        if (auto face = it->second.face.lock()) return face;
+    }
+    // Entries of faces and files no longer in use go, so that the maps stay
+    // as small as the faces alive.
+    for (auto f = faces_.begin(); f != faces_.end();) f = f->second.face.expired() ? faces_.erase(f) : std::next(f);
+    for (auto f = files_.begin(); f != files_.end();) f = f->second.bytes.expired() ? files_.erase(f) : std::next(f);
+    FileStamp stamp;
+    auto bytes = fileBytes(path, &stamp);
+    if (!bytes) return nullptr;
+    auto face = buildFace(path, faceIndex, std::move(bytes));
+    if (face) faces_[key] = LoadedFace{face, stamp};
+    return face;
+}
+
+std::shared_ptr<const FaceData> Catalogue::load(const std::string& path, int faceIndex) {
+    std::lock_guard loader(loaderMutex_);
+    return loadLocked(path, faceIndex);
+}
+
+// Never destroyed: faces may be in use by other threads at exit.
+Catalogue& catalogue() {
+    static Catalogue* c = new Catalogue;
+    return *c;
 }
 
 }  // namespace
 
 FaceData::~FaceData() {
-    if (lazy && lazy->face) FT_Done_Face(lazy->face);
-    if (file) ::munmap(const_cast<uint8_t*>(file), fileSize);
+    if (!lazy) return;
+    if (lazy->face) FT_Done_Face(lazy->face);
+    if (lazy->library) FT_Done_FreeType(lazy->library);
 }
 
 uint16_t FaceData::glyphFor(uint32_t unit) const {
     auto direct = [this](uint32_t u) -> uint16_t {
         if (u < glyphForUnit.size()) return glyphForUnit[u];
-        auto it = lazy->supplementary.find(u);
-        return it == lazy->supplementary.end() ? 0 : it->second;
+        auto it = supplementary.find(u);
+        return it == supplementary.end() ? 0 : it->second;
     };
     uint16_t g = direct(unit);
     if (g != 0) return g;
@@ -268,41 +527,36 @@ uint16_t FaceData::glyphFor(uint32_t unit) const {
 }
 
 void FaceData::inkExtent(uint16_t glyph, int* lsb, int* width) const {
-    std::lock_guard lock(lazy->mutex);
-    auto it = lazy->ink.find(glyph);
-    if (it == lazy->ink.end()) {
+    *lsb = *width = 0;
+    if (glyph >= lazy->glyphCount) return;  // FreeType knows no such glyph
+    std::atomic<uint64_t>& slot = lazy->ink[glyph];
+    uint64_t packed = slot.load(std::memory_order_relaxed);
+    if (packed == kUnknownInk) {
         int l = 0, w = 0;
-        if (lazy->face && FT_Load_Glyph(lazy->face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0) {
-            l = static_cast<int>(lazy->face->glyph->metrics.horiBearingX);
-            w = static_cast<int>(lazy->face->glyph->metrics.width);
+        {
+            std::lock_guard lock(lazy->mutex);
+            if (lazy->face && FT_Load_Glyph(lazy->face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0) {
+                l = static_cast<int>(lazy->face->glyph->metrics.horiBearingX);
+                w = static_cast<int>(std::max<FT_Pos>(0, lazy->face->glyph->metrics.width));
+            }
         }
-        it = lazy->ink.emplace(glyph, std::make_pair(l, w)).first;
+        packed = (uint64_t{static_cast<uint32_t>(l)} << 32) | static_cast<uint32_t>(w);
+        slot.store(packed, std::memory_order_relaxed);
     }
-    *lsb = it->second.first;
-    *width = it->second.second;
+    *lsb = static_cast<int32_t>(static_cast<uint32_t>(packed >> 32));
+    *width = static_cast<int32_t>(static_cast<uint32_t>(packed));
 }
 
 std::shared_ptr<const FaceData> matchFace(const char* faceName, bool bold, bool italic) {
-    Catalog& c = catalog();
-    std::lock_guard lock(c.mutex);
-    if (!ensureLibraries(c)) return nullptr;
-    refreshFontDirs(c);
-    std::string key = std::string(faceName ? faceName : "") + (bold ? "\x01" "B" : "\x01") + (italic ? "I" : "");
-    auto it = c.matches.find(key);
-    if (it == c.matches.end()) {
-        std::string path;
-        int index = 0;
-        if (!fontconfigMatch(c, faceName, bold, italic, &path, &index)) return nullptr;
-        it = c.matches.emplace(key, std::make_pair(path, index)).first;
-    }
-    return loadFaceLocked(c, it->second.first, it->second.second);
+    return catalogue().match(faceName, bold, italic);
 }
 
 std::shared_ptr<const FaceData> loadFace(const std::string& path, int faceIndex) {
-    Catalog& c = catalog();
-    std::lock_guard lock(c.mutex);
-    if (!ensureLibraries(c)) return nullptr;
-    return loadFaceLocked(c, path, faceIndex);
+    return catalogue().load(path, faceIndex);
 }
+
+void setFontCheckInterval(std::chrono::milliseconds interval) { catalogue().setCheckInterval(interval); }
+
+size_t cachedFaceNames() { return catalogue().nameCount(); }
 
 }  // namespace kd::platform::posix

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -16,14 +17,22 @@ namespace {
 
 // Folders named by KDLIB_FONT_DIRS (separated by ';') add their fonts to
 // the process, so that tests can select fonts they build, as the Linux
-// backend does. Each folder is added once.
+// backend does. Each folder is added once. Every font creation compares the
+// variable with the text handled last under a shared lock; only a changed
+// text takes the exclusive one.
 void addExtraFontFolders() {
-    static std::mutex mutex;
+    static std::shared_mutex mutex;
+    static std::string handled;
     static std::set<std::string> added;
     const char* value = std::getenv("KDLIB_FONT_DIRS");
     if (!value || !*value) return;
-    std::lock_guard<std::mutex> lock(mutex);
+    {
+        std::shared_lock<std::shared_mutex> lock(mutex);
+        if (handled == value) return;
+    }
+    std::lock_guard<std::shared_mutex> lock(mutex);
     std::string list = value;
+    handled = list;
     size_t start = 0;
     while (start <= list.size()) {
         size_t end = list.find(';', start);
