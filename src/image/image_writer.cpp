@@ -194,7 +194,6 @@ int dobmp(const DobmpArgs& args) {
     // once the image is recognised and its data are found: an image that
     // cannot be written for want of data leaves no file behind.
     info.outputOpen = 1;
-    info.sourcePath = args.imagePath;
     info.pdfVersion = args.pdfVersion;
     info.jbig2Page = args.jbig2Page;
     info.maskPath = args.maskPath;
