@@ -102,6 +102,10 @@ public:
     // What readTables found.
     bool isCollection() const { return isCollection_; }
     bool hasGlyf() const { return hasGlyf_; }
+    // PostScript outlines: a "CFF " table and no "glyf". Subsets of such a
+    // font are OpenType programs with a subset "CFF " table instead of
+    // "glyf" and "loca".
+    bool cffOutlines() const { return hasCff_ && !hasGlyf_; }
     bool hasPost() const { return hasPost_; }
     bool symbolFont() const { return symbolFont_; }
     bool hasUnicodeCmap() const { return hasUnicodeCmap_; }
@@ -196,6 +200,9 @@ private:
     bool glyphIdMode_ = false;
     uint32_t glyfOffset_ = 0;
     uint32_t glyfLength_ = 0;
+    bool hasCff_ = false;
+    uint32_t cffOffset_ = 0;
+    uint32_t cffLength_ = 0;
 
     FontValues values_;
     std::vector<TableRecord> tableList_;
