@@ -215,6 +215,9 @@ int32_t getFontParameters(const FontRequest& in) {
                                });
     }
 
+    // Outlines of neither kind: nothing a reader could draw. PostScript
+    // (CFF) outlines give an OpenType subset.
+    if (!font.cffOutlines() && (!font.hasGlyf() || font.locaOffsets().empty())) return kFontNothingToEmbed;
     if (in.subsetFileName == nullptr) return kOutputNotCreatable;
     int32_t length = code == kRequestSubsetCodes
                          ? font.writeSubsetForCodes(in.usedCodeMask, in.codePage, in.subsetFileName, in.widthTable)

@@ -360,3 +360,35 @@ TEST(FontRequest, FailuresAndHostMistakes) {
 }
 
 }  // namespace
+
+TEST(FontRequest, CffFaceGivesAnOpenTypeSubset) {
+    const std::string source = fonttest::testFontDir() + "/KdCff.otf";
+    std::vector<int32_t> descriptor(kd::kDescriptorRecordSize / 4);
+    ASSERT_EQ(request(20, descriptor.data(), "Kd Cff"), 0);
+    EXPECT_EQ(descriptor[76 / 4], 0);  // no glyf: PostScript outlines
+    kdtest::TempDir dir;
+    int32_t charMap = fonttest::newCharCodeMap(), next = 0;
+    fonttest::encodeOneByte(charMap, "CA\xC1", 1252, next);
+    std::vector<int32_t> record(300);
+    std::vector<uint16_t> widths(514, 0xEEEE);
+    const std::string stream = dir.file("font.stream"), program = dir.file("font.otf");
+    int32_t result = embed(stream, "Kd Cff", 10 | 0x200, program, charMap, record.data(), widths.data());
+    fonttest::releaseMaps(charMap, 0);
+    ASSERT_GT(result, 0);
+    EXPECT_EQ(fonttest::streamContent(stream), kdtest::readFile(program));
+    // Glyph numbers by the font's construction (ttf_make.py): C 4, A 2,
+    // Aacute 7, built of A and acute (6); widths 500 + 10 x glyph.
+    const int32_t n = record[0];
+    ASSERT_EQ(record[n + 1], 3);
+    std::map<int32_t, int32_t> glyphOf;
+    for (int k = 0; k < 3; ++k) glyphOf[record[n + 3 + 2 * k]] = record[n + 2 + 2 * k];
+    EXPECT_EQ(glyphOf, (std::map<int32_t, int32_t>{{'A', 2}, {'C', 4}, {0xC1, 7}}));
+    EXPECT_EQ(std::vector<uint16_t>(widths.begin(), widths.begin() + 8),
+              (std::vector<uint16_t>{0, 2, 540, 520, 570, 4, 2, 7}));
+    std::string out;
+    EXPECT_EQ(kdtest::runPython("ttf_check_subset.py",
+                                {source, program, "--glyphs", "2,4,6,7", "--tables", "CFF ,OS/2,head,hhea,hmtx,maxp,name"},
+                                &out),
+              0)
+        << out;
+}

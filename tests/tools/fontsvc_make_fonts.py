@@ -6,6 +6,7 @@
                     "Kd Pair Two" (digits only)
   KdSymbol.ttf      a symbol font: only a (3,0) cmap at U+F020.., code page
                     range 1 = symbol bit, first char U+F020
+  KdCff.otf         "Kd Cff": ttf_make.py's name-keyed PostScript-outline font
 usage: fontsvc_make_fonts.py DEJAVU OUTDIR
 """
 import os
@@ -15,6 +16,8 @@ from fontTools import subset
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, TTCollection
+
+from ttf_make import cff_font
 
 source, outdir = sys.argv[1], sys.argv[2]
 
@@ -84,3 +87,5 @@ font = fb.font
 font["cmap"].tables = [t for t in font["cmap"].tables if (t.platformID, t.platEncID) == (3, 1)]
 font["cmap"].tables[0].platEncID = 0
 font.save(os.path.join(outdir, "KdSymbol.ttf"))
+
+cff_font(False, "Kd Cff").save(os.path.join(outdir, "KdCff.otf"))
