@@ -1,5 +1,7 @@
 #include "truetype/cff_subset.h"
 
+#include <algorithm>
+
 namespace kd {
 
 namespace {
@@ -12,7 +14,26 @@ CffDict::Replacement edit(uint16_t op, int64_t size, int64_t offset) {
     return {op, 2, {static_cast<int32_t>(size), static_cast<int32_t>(offset)}};
 }
 
+// Subroutines nothing reaches after the last one reached are left out, as
+// far as the count keeps the bias the kept ones are called with.
+uint32_t subrsToWrite(uint32_t sourceCount, uint32_t pastLastReached) {
+    if (pastLastReached == 0) return 0;
+    const uint32_t sameBias = sourceCount < 1240 ? 0 : sourceCount < 33900 ? 1240 : 33900;
+    return std::max(pastLastReached, sameBias);
+}
+
 }  // namespace
+
+void CffSubset::planSubrs(CffFont& font, const CffIndex& index, const std::function<bool(uint32_t)>& reached,
+                          Objects& out) {
+    uint32_t end = index.count();
+    while (end > 0 && !reached(end - 1)) --end;
+    end = subrsToWrite(index.count(), end);
+    for (uint32_t i = 0; i < end; ++i) {
+        out.add(reached(i) ? font.objectBytes(index.objectStart(i), index.objectLength(i)) : nullptr,
+                index.objectLength(i));
+    }
+}
 
 void CffSubset::Objects::write(SfntOutput& out) const {
     layout.writeHeader(out);
@@ -35,23 +56,13 @@ CffSubset::CffSubset(CffFont& font, const CffClosure& closure) : font_(font) {
                          glyphs.objectLength(g));
     }
     globalSubrs_.filler = kReturnByte;
-    const CffIndex& global = font.globalSubrs();
-    for (uint32_t i = 0; i < global.count(); ++i) {
-        globalSubrs_.add(closure.keepsGlobalSubr(i) ? font.objectBytes(global.objectStart(i), global.objectLength(i))
-                                                    : nullptr,
-                         global.objectLength(i));
-    }
+    planSubrs(font, font.globalSubrs(), [&closure](uint32_t i) { return closure.keepsGlobalSubr(i); }, globalSubrs_);
     privates_.resize(font.privates().size());
     for (uint32_t p = 0; p < privates_.size(); ++p) {
         const CffFont::PrivateDict& source = font.privates()[p];
         Private& out = privates_[p];
         out.subrs.filler = kReturnByte;
-        for (uint32_t i = 0; i < source.subrs.count(); ++i) {
-            out.subrs.add(closure.keepsLocalSubr(p, i)
-                              ? font.objectBytes(source.subrs.objectStart(i), source.subrs.objectLength(i))
-                              : nullptr,
-                          source.subrs.objectLength(i));
-        }
+        planSubrs(font, source.subrs, [&closure, p](uint32_t i) { return closure.keepsLocalSubr(p, i); }, out.subrs);
         // The subroutines follow their Private DICT, whose size does not
         // depend on the offset it holds.
         out.hasSubrs = source.hasSubrs;

@@ -1,7 +1,9 @@
 // The 'CFF ' table of a subset font program. Every glyph keeps its number:
 // the CharStrings INDEX has all the source's positions, and a glyph that is
 // not kept becomes an empty glyph (endchar). Subroutines keep their numbers
-// too: those the kept charstrings do not reach become a bare return. The
+// too: those the kept charstrings do not reach become a bare return, and
+// those after the last one reached are left out where the count can shrink
+// without changing the subroutine bias. The
 // Top DICT, Font DICTs and Private DICTs are copied with their offsets
 // re-encoded as 5-byte integers, so every size is known before anything is
 // written. A CID-keyed font's charset becomes the identity (CID = glyph
@@ -9,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "truetype/cff_charstrings.h"
@@ -49,6 +52,8 @@ private:
         uint64_t offset = 0;
     };
 
+    static void planSubrs(CffFont& font, const CffIndex& index, const std::function<bool(uint32_t)>& reached,
+                          Objects& out);
     std::vector<CffDict::Replacement> topEdits() const;
 
     CffFont& font_;
