@@ -114,7 +114,8 @@ KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
 /* ---- Font processor ---------------------------------------------------- */
 
 /* Collects the characters a document uses per font and writes one subset
- * TrueType file per font ("<folder>font<N>.ttf"). A key is the face name
+ * TrueType file per font ("<folder>font<N>.ttf"; an OpenType program with a
+ * "CFF " table for a face with PostScript outlines, see getFParam). A key is the face name
  * (at most 31 characters are used) followed by 8 style characters: 'B' 8th
  * from the end for bold, 'I' 7th from the end for italic; a key shorter
  * than 8 characters is all face name. AddText returns the key's font number
