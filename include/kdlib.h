@@ -17,6 +17,10 @@
  *    own handles.
  *  - No function throws, shows a message or keeps state between calls other
  *    than the log folder set with SetLogFolder.
+ *  - Nothing is written on standard output or standard error, except the
+ *    messages of base64 and esab64. Numbers written as text have '.' as
+ *    their decimal point and no digit grouping whatever the locale, which
+ *    the library neither reads nor changes.
  *  - Thread safety: calls on different handles may run on different threads
  *    at once; one handle is used by one thread at a time. SetLogFolder is
  *    meant to be called once, before other calls.
@@ -86,24 +90,26 @@ KDLIB_API void SetLogFolder(const char *folder);
  * font, unreadable font file or data; -2 record is null for a request that
  * writes it; -500 no (live) map for request 10 or 21, or the font forbids
  * embedding (fsType bit value 1, or a restricted licence without a less
- * restrictive bit); -666 nothing to embed (also: subset file not
- * creatable); -600 fontStreamFile or, for request 9, subsetFileName cannot
- * be created (checked before anything is written; request 9's program file
- * is then removed, a complete subset of 8/10 stays); -30/-555/zlib codes
- * for compression failures. Files and GDI
- * objects are released on every path.
+ * restrictive bit); -666 nothing to embed: also the subset file cannot
+ * be created, or requests 8 and 10 on a font with neither TrueType
+ * outlines ('glyf' and 'loca' tables, sfnt version other than 'OTTO') nor
+ * PostScript ones (a 'CFF ' table), for which no file is written at all;
+ * -600 fontStreamFile or, for request 9, subsetFileName cannot be created
+ * (checked before anything is written; request 9's program file is then
+ * removed, a complete subset of 8/10 stays); -30/-555/zlib codes for
+ * compression failures. Files and GDI objects are released on every path.
  * Fonts with PostScript outlines (a "CFF " table and no "glyf": OpenType
  * 'OTTO' fonts, also as members of a collection): request 20 reports the
  * glyf flag (byte offset 76) as 0, and requests 8 and 10 write an OpenType
  * program ('OTTO') whose "CFF " table keeps every glyph number (glyphs not
  * needed are empty), with the tables of a TrueType subset but glyf and
- * loca; -666 for a font with outlines of neither kind. Embed such a
- * program as FontFile3 with /Subtype /OpenType (PDF 1.6) of a CIDFontType0
- * font under a Type0 font with /Encoding /Identity-H, and write the codes
- * of glyph-number mode (0x200) as the CIDs: CID = glyph number. (In the
- * program a CID-keyed font's charset is the identity, and readers take a
- * name-keyed font's CIDs as glyph numbers.) The one-byte code map of
- * requests 8 and 10 serves TrueType programs only. */
+ * loca. Embed such a program as FontFile3 with /Subtype /OpenType (PDF
+ * 1.6) of a CIDFontType0 font under a Type0 font with /Encoding
+ * /Identity-H, and write the codes of glyph-number mode (0x200) as the
+ * CIDs: CID = glyph number. (In the program a CID-keyed font's charset is
+ * the identity, and readers take a name-keyed font's CIDs as glyph
+ * numbers.) The one-byte code map of requests 8 and 10 serves TrueType
+ * programs only. */
 KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
                             float size, int16_t bold, int16_t italic,
                             uint16_t request, int32_t *record,
@@ -114,13 +120,13 @@ KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
 /* ---- Font processor ---------------------------------------------------- */
 
 /* Collects the characters a document uses per font and writes one subset
- * TrueType file per font ("<folder>font<N>.ttf"; an OpenType program with a
- * "CFF " table for a face with PostScript outlines, see getFParam). A key is the face name
+ * TrueType file per font ("<folder>font<N>.ttf"). A key is the face name
  * (at most 31 characters are used) followed by 8 style characters: 'B' 8th
  * from the end for bold, 'I' 7th from the end for italic; a key shorter
  * than 8 characters is all face name. AddText returns the key's font number
  * (1, 2, ... in order of first use), GetCount and WriteFontFiles the number
- * of fonts (a font whose file cannot be written is skipped). Handle 0 or a
+ * of fonts (a font whose file cannot be written, or that has no TrueType
+ * outlines, is skipped: no file is written for it). Handle 0 or a
  * released handle: every function returns 0. Handles are passed
  * pointer-sized. */
 KDLIB_API int32_t _zo_fontProcessor_Init(void);
@@ -149,7 +155,10 @@ KDLIB_API int32_t GetPicInfoIsGrayscale(const char *imagePath,
 /* Writes the image dictionary, "stream\r\n" and the stream data of an image
  * into dataPath; soft mask and palette / JBIG2 globals into side files.
  * Result: stream data length, or -500, -1, -4, -100, -51, -30..-33,
- * -40..-44 on failure. */
+ * -40..-44 on failure. -1 also for an image whose data cannot be found
+ * (a PNG without image data, a JPEG without a frame, bitmap pixels past
+ * the end of the file); an image that is not recognised or has no data
+ * leaves no data file. Data that are merely short are read as zeros. */
 KDLIB_API int32_t dobmp(const char *imagePath, const char *dataPath,
                         int32_t lengthObj, int16_t *widthOut,
                         int16_t *heightOut, intptr_t unusedArg,
@@ -304,7 +313,9 @@ KDLIB_API int32_t convertFormatString(const char *src, int32_t length,
 /* A growable byte buffer. Handles are passed pointer-sized. Getters return
  * -1 for a missing object; GetInt and Substr return -1 when the range lies
  * outside the content. GetMemoryPointer gives a 32-bit address, valid until
- * the next append. */
+ * the next append. FormatString4Float takes text with %% and at most four
+ * conversions f F e E g G a A (flags -+ #0', width, precision, l), cut to
+ * 399 bytes; any other conversion gives -1 and appends nothing. */
 KDLIB_API int32_t _zoFSO_setup(int32_t growthStep);
 KDLIB_API int32_t _zoFSO_Append(intptr_t handle, const void *bytes,
                                 int32_t count);

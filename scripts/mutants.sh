@@ -104,6 +104,18 @@ cat <<'LIST'
 @ src/image/recognition.cpp : JPEG walk misses the SOF3 marker
 - int code = walkMarkers(info, [](uint32_t m) { return m >= 0xFFC0 && m <= 0xFFC3; });
 + int code = walkMarkers(info, [](uint32_t m) { return m >= 0xFFC0 && m <= 0xFFC2; });
+@ src/truetype/truetype_font.cpp : an 'OTTO' font with glyf and loca counts as TrueType outlines
+- bool TrueTypeFont::hasTrueTypeOutlines() const { return sfntVersion_ != kSfntVersionOtto && hasGlyf_ && hasLoca_; }
++ bool TrueTypeFont::hasTrueTypeOutlines() const { return hasGlyf_ && hasLoca_; }
+@ src/fontsvc/font_request.cpp : a subset of a font without outlines to subset is written
+- if (code != kRequestWholeFont && !font.hasTrueTypeOutlines() && !font.cffOutlines()) return kFontNothingToEmbed;
++ if (false) return kFontNothingToEmbed;
+@ src/image/recognition.cpp : a PNG without image data is written as an image
+- case kPng: return info.firstIdatOffset != 0;
++ case kPng: return true;
+@ src/fso/float_format.cpp : the '#' flag no longer forces a decimal point
+- if (c.alternate && !d.hasPoint()) d.insertAtSplit('.');
++ if (false) d.insertAtSplit('.');
 @ src/security/security_handler.cpp : third byte of the object number left out of the object key
 - material[n + 2] = static_cast<uint8_t>(object >> 16);
 + material[n + 2] = 0;
@@ -230,7 +242,7 @@ build_tree() {
 }
 
 echo "mutants: configuring and building $build"
-cmake -S "$tree" -B "$build" -DKDLIB_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$work/configure.log" 2>&1 || {
+cmake -S "$tree" -B "$build" -DKDLIB_TESTS=ON -DKDLIB_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$work/configure.log" 2>&1 || {
     echo "mutants: configure failed (see $work/configure.log)"; exit 2; }
 build_tree || { echo "mutants: the unchanged sources do not build (see $work/build.log)"; exit 2; }
 run_suite || { echo "mutants: the suite fails on the unchanged sources (see $work/ctest.log)"; exit 2; }

@@ -14,8 +14,11 @@ packages=(
   qpdf poppler-utils fonts-dejavu-core fonts-noto-cjk fonts-urw-base35
   libharfbuzz-dev libssl-dev
   imagemagick libwmf-bin gsfonts
-  mupdf-tools nodejs
+  mupdf-tools nodejs locales
 )
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,12 +29,18 @@ done
 
 if [ ${#missing[@]} -ne 0 ]; then
   echo "setup: installing ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# Locales the tests switch to: a comma decimal point, and one two bytes long.
+for loc in de_DE ps_AF; do
+  if ! locale -a 2>/dev/null | grep -qix "$loc.utf-\?8"; then
+    echo "setup: generating the locale $loc.UTF-8"
+    $SUDO localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+  fi
+done
 
 # pdf.js for the kdpdf tests, exactly as package-lock.json pins it; never
 # global. The optional canvas package is not needed for reading text.

@@ -4,7 +4,8 @@
 # through CTest in a throw-away Wine prefix, compares the platform layer's
 # and the measuring exports' answers on Windows with the Linux backend's,
 # and checks that kdpdf.exe writes a sample report the Linux PDF tools
-# read as they read the Linux build's.
+# read as they read the Linux build's. Last, the Windows archive is packed
+# (scripts/package.sh --windows) and used from its unpacked folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -15,7 +16,7 @@ packages=(
   libz-mingw-w64-dev
   wine wine64
   fonts-dejavu-core fonts-liberation
-  qpdf poppler-utils
+  qpdf poppler-utils zip unzip
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -105,3 +106,23 @@ grep -q . "$work/windows.fonts" && ! grep -v " yes yes yes$" "$work/windows.font
   { echo "kdpdf: a font of the Windows report is not an embedded subset with ToUnicode"; exit 1; }
 diff -u "$work/linux.words" "$work/windows.words" || { echo "kdpdf: the reports read differently"; exit 1; }
 echo "kdpdf: the Windows report passes qpdf, $(wc -l < "$work/windows.fonts") fonts and $(wc -l < "$work/windows.words") words agree"
+
+echo "== Windows archive (dist/) =="
+# The archive as a Windows user gets it, unpacked away from the sources:
+# kdpdf.exe writes the sample report with its own pictures, and host.c,
+# linked once through the import library and once through an import
+# library made from kdlib.def, runs beside the DLL.
+bash scripts/package.sh --windows
+version=$(sed -n 's/^project(kdlib VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+unzip -q "dist/kdlib-$version-win64.zip" -d "$work/zip"
+app=$work/zip/kdlib-$version-win64
+(cd "$work" && env -u KDPDF_SAMPLE_DIR "$root/cmake/wine-run.sh" "$app/bin/kdpdf.exe" --output zip.pdf > /dev/null)
+qpdf --check "$work/zip.pdf" > "$work/zip.qpdf" 2>&1 || { cat "$work/zip.qpdf"; echo "archive: qpdf rejects kdpdf.exe's report"; exit 1; }
+x86_64-w64-mingw32-dlltool -d "$app/lib/kdlib.def" -l "$work/fromdef.a"
+want="kdlib 190 md5 900150983cd24fb0d6963f7d28e17f72"
+for implib in "$app/lib/kdlib.dll.a" "$work/fromdef.a"; do
+  x86_64-w64-mingw32-gcc-posix tests/packaging/host.c -I"$app/include" "$implib" -o "$app/bin/host.exe"
+  got=$(cmake/wine-run.sh "$app/bin/host.exe" | tr -d '\r')
+  [ "$got" = "$want" ] || { echo "archive: the host linked with $(basename "$implib") prints '$got'"; exit 1; }
+done
+echo "archive: kdpdf.exe runs from the unpacked folder; hosts link through kdlib.dll.a and kdlib.def"

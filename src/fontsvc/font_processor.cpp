@@ -61,7 +61,8 @@ bool FontProcessor::writeFontFile(const std::string& key, const FontEntry& entry
     font.useDeviceContext(dc.get());
     font.setCodeMapMode(true);
     font.setGlyphIdMode(false);
-    if (font.readTables() != 0) return false;
+    // No file for a font whose subset would have no glyphs.
+    if (font.readTables() != 0 || !font.hasTrueTypeOutlines()) return false;
     std::set<uint32_t> characters = entry.characters;
     return font.writeSubsetForCharacters(characters, path) > 0;
 }

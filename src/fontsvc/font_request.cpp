@@ -193,6 +193,11 @@ int32_t getFontParameters(const FontRequest& in) {
     // Embedding: the licence first.
     platform::OutlineMetrics otm;
     if (platform::getOutlineMetrics(dc.get(), &otm) && forbidsEmbedding(otm.otmfsType)) return kFontNoEmbedding;
+    // A subset of a font with outlines of neither kind the writer copies
+    // (TrueType, or PostScript in a CFF table) would have no glyphs at all:
+    // refused before any file is created. The whole font (request 9) is a
+    // valid program of its own kind.
+    if (code != kRequestWholeFont && !font.hasTrueTypeOutlines() && !font.cffOutlines()) return kFontNothingToEmbed;
 
     if (code == kRequestWholeFont) {
         if (in.subsetFileName == nullptr) return kOutputNotCreatable;
@@ -215,9 +220,6 @@ int32_t getFontParameters(const FontRequest& in) {
                                });
     }
 
-    // Outlines of neither kind: nothing a reader could draw. PostScript
-    // (CFF) outlines give an OpenType subset.
-    if (!font.cffOutlines() && (!font.hasGlyf() || font.locaOffsets().empty())) return kFontNothingToEmbed;
     if (in.subsetFileName == nullptr) return kOutputNotCreatable;
     int32_t length = code == kRequestSubsetCodes
                          ? font.writeSubsetForCodes(in.usedCodeMask, in.codePage, in.subsetFileName, in.widthTable)

@@ -1,13 +1,12 @@
 #include "fso/fso.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <vector>
 
 #include "frame/code_pages.h"
 #include "frame/platform/platform.h"
+#include "fso/float_format.h"
 
 namespace kd {
 
@@ -18,13 +17,11 @@ constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
 constexpr size_t kFormatArea = 400;
 constexpr size_t kPieceArea = 112;
 
-// snprintf into a fixed area; the text is cut to the area less its
-// terminator. Returns the bytes kept, or -1 when formatting fails.
-__attribute__((format(printf, 3, 4))) int formatPiece(char* area, size_t size, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(area, size, format, args);
-    va_end(args);
+// Formats into a fixed area, '.' as decimal point in every locale; the
+// text is cut to the area less its terminator. Returns the bytes kept, or
+// -1 when the format is refused.
+int formatPiece(char* area, size_t size, const char* format, std::initializer_list<double> values = {}) {
+    const int n = formatFloats(area, size, format, values);
     if (n < 0) return -1;
     return static_cast<size_t>(n) >= size ? static_cast<int>(size - 1) : n;
 }
@@ -93,39 +90,16 @@ int32_t Fso::appendUnicode(const char* text, int32_t count, int32_t codePage) {
     return appendBytes(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
-bool isSafeFloatFormat(const char* format) {
-    int conversions = 0;
-    for (const char* p = format; *p; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p == '%') continue;
-        while (*p && std::strchr("-+ #0'", *p)) ++p;
-        while (*p >= '0' && *p <= '9') ++p;
-        if (*p == '.') {
-            ++p;
-            while (*p >= '0' && *p <= '9') ++p;
-        }
-        if (*p == 'l') ++p;
-        if (!*p || !std::strchr("fFeEgGaA", *p)) return false;
-        if (++conversions > 4) return false;
-    }
-    return true;
-}
-
 int32_t Fso::appendFormatted(const char* format, float a, float b, float c, float d) {
-    if (!format) format = "";
-    // Anything but floating-point conversions would read the four doubles
-    // as other types (pointers for %s, a write target for %n).
-    if (!isSafeFloatFormat(format)) return -1;
+    // Only floating-point conversions are accepted: anything else would
+    // read the four doubles as other types (pointers for %s, a write
+    // target for %n).
     char area[kFormatArea];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(area, sizeof area, format, static_cast<double>(a), static_cast<double>(b),
-                                static_cast<double>(c), static_cast<double>(d));
-#pragma GCC diagnostic pop
+    const int n = formatPiece(area, sizeof area, format ? format : "",
+                              {static_cast<double>(a), static_cast<double>(b), static_cast<double>(c),
+                               static_cast<double>(d)});
     if (n < 0) return -1;
-    const int kept = static_cast<size_t>(n) >= sizeof area ? static_cast<int>(sizeof area - 1) : n;
-    return appendBytes(area, kept);
+    return appendBytes(area, n);
 }
 
 int32_t Fso::writeColor(const char* op, int32_t red, int32_t green, int32_t blue) {
@@ -136,8 +110,8 @@ int32_t Fso::writeColor(const char* op, int32_t red, int32_t green, int32_t blue
         const double r = static_cast<double>(static_cast<float>(red)) / 255.0;
         const double g = static_cast<double>(static_cast<float>(green)) / 255.0;
         const double b = static_cast<double>(static_cast<float>(blue)) / 255.0;
-        n = first == 'S' ? formatPiece(area, sizeof area, " %3.2f %3.2f %3.2f RG ", r, g, b)
-                         : formatPiece(area, sizeof area, " %3.2f %3.2f %3.2f rg ", r, g, b);
+        n = first == 'S' ? formatPiece(area, sizeof area, " %3.2f %3.2f %3.2f RG ", {r, g, b})
+                         : formatPiece(area, sizeof area, " %3.2f %3.2f %3.2f rg ", {r, g, b});
     } else if (first == 'S') {
         n = formatPiece(area, sizeof area, " 0.0 0.0 0.0 RG ");
     } else if (first == 'n') {
@@ -172,12 +146,13 @@ int32_t Fso::writeBox(float x, float y, float width, float height, float lineWid
     int n;
     if (noRect <= 0) {
         const float bottom = y - height;
-        n = formatPiece(area, sizeof area, "%5.2f %5.2f %5.2f %5.2f re ", static_cast<double>(x),
-                        static_cast<double>(bottom), static_cast<double>(width), static_cast<double>(height));
+        n = formatPiece(area, sizeof area, "%5.2f %5.2f %5.2f %5.2f re ",
+                        {static_cast<double>(x), static_cast<double>(bottom), static_cast<double>(width),
+                         static_cast<double>(height)});
         if (n < 0 || appendBytes(area, n) < 0) return fail();
     }
     const float width72 = lineWidth == 0.0f ? 0.12f : lineWidth * 0.72f;
-    n = formatPiece(area, sizeof area, "%5.2f w h ", static_cast<double>(width72));
+    n = formatPiece(area, sizeof area, "%5.2f w h ", {static_cast<double>(width72)});
     if (n < 0 || appendBytes(area, n) < 0) return fail();
 
     const char* paint = fill != 0 && border != 0 ? "B " : (fill != 0 ? "f " : "S ");

@@ -58,8 +58,4 @@ private:
     int32_t capacity_ = 0;
 };
 
-// Checks a host format for FormatString4Float: only %% and floating-point
-// conversions (flags, width, precision, an 'l' before them), at most four.
-bool isSafeFloatFormat(const char* format);
-
 }  // namespace kd

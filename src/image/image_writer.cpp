@@ -189,13 +189,21 @@ int dobmp(const DobmpArgs& args) {
     PicInfo info;
     // Without a data file there is nowhere for the dictionary and data to go.
     if (!*args.dataPath) return kErrOpen;
-    if (!openPicInfo(info, args.imagePath, args.dataPath)) return kErrOpen;
+    if (!openPicInfo(info, args.imagePath, "")) return kErrOpen;
+    // The header is read as for writing, but the data file is created only
+    // once the image is recognised and its data are found: an image that
+    // cannot be written for want of data leaves no file behind.
+    info.outputOpen = 1;
+    info.sourcePath = args.imagePath;
     info.pdfVersion = args.pdfVersion;
     info.jbig2Page = args.jbig2Page;
     info.maskPath = args.maskPath;
     info.maskKind = args.maskKind;
     int code = readPicInfo(info);
     if (code != 0) return code;
+    if (!hasImageData(info)) return kErrUnrecognised;
+    info.output = fopen(args.dataPath, "wb+");
+    if (!info.output) return kErrOpen;
     if (info.maskPath == "ITSMASKIMAGE" && !isGreyMaskCandidate(info)) return kErrNotMask;
     int32_t& smaskObj = *args.smaskObj;
     if (smaskObj > 0 || smaskObj == -1) info.hasSoftMask = 0;

@@ -209,6 +209,10 @@ int readJbig2Header(PicInfo& info);
 // The PNG chunk walk, entered after the two signature bytes.
 int readPngHeader(PicInfo& info);
 
+// Whether recognition found where the image's data are: a PNG image data
+// chunk, bitmap pixels that begin inside the file. Data that are merely
+// short still count (the missing bytes read as 0).
+bool hasImageData(const PicInfo& info);
 // Whether the image can serve as a grey mask (GetPicInfoIsGrayscale).
 bool isGreyMaskCandidate(const PicInfo& info);
 

@@ -56,6 +56,15 @@ void closePicInfo(PicInfo& info) {
     }
 }
 
+bool hasImageData(const PicInfo& info) {
+    switch (info.kind) {
+        case kPng: return info.firstIdatOffset != 0;
+        case kBitmap:
+        case kOs2BitmapArray: return info.dataOffset < uint32_t(info.fileSize);
+        default: return true;  // a JPEG without a frame fails recognition
+    }
+}
+
 bool isGreyMaskCandidate(const PicInfo& info) {
     return info.colourType == 1 && (info.kind < 2 || info.pngColourType == 0);
 }
@@ -235,7 +244,8 @@ int readTiffHeader(PicInfo& info, bool bigEndian) {
 }
 
 // Walks markers up to the one that ends the walk; the reader then stands
-// after that marker's length field. Notes an APP14 "Adobe" marker.
+// after that marker's length field. A start of scan or end of image met
+// first means there is no frame to describe. Notes an APP14 "Adobe" marker.
 int walkMarkers(PicInfo& info, bool (*isEnd)(uint32_t)) {
     if (info.eof()) return kErrUnrecognised;
     for (;;) {
@@ -243,6 +253,7 @@ int walkMarkers(PicInfo& info, bool (*isEnd)(uint32_t)) {
         uint32_t length = info.readU16BE();
         if (info.eof() || (marker >> 8) != 0xFF) return kErrUnrecognised;
         if (isEnd(marker)) return 0;
+        if (marker == 0xFFDA || marker == 0xFFD9) return kErrUnrecognised;
         if (length < 3) return kErrUnrecognised;
         uint32_t rest = length - 2;
         if (marker == 0xFFEE && rest >= 5) {

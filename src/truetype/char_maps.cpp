@@ -2,7 +2,6 @@
 // symbol (3,0) one, expanded from format 4 into the Unicode map; and the
 // symbol font decision.
 #include <algorithm>
-#include <cstdio>
 
 #include "truetype/truetype_font.h"
 
@@ -14,7 +13,7 @@ void TrueTypeFont::readCmap(uint32_t offset) {
     int32_t numTables = reader_.readInt16();
     hasUnicodeCmap_ = false;
     hasSymbolCmap_ = false;
-    std::printf(" CMAP tables: %d\n", numTables);
+    KD_TRACE(log_, " CMAP tables: %d\n", numTables);
     KD_TRACE(log_, "--------Reading char maps. Total cmaps: %d------\n", numTables);
 
     uint32_t chosen = 0;

@@ -8,6 +8,13 @@
 
 namespace kd {
 
+namespace {
+
+// The sfnt version of an OpenType font with PostScript (CFF) outlines.
+constexpr uint32_t kSfntVersionOtto = makeTag('O', 'T', 'T', 'O');
+
+}  // namespace
+
 TrueTypeFont::TrueTypeFont(const char* faceName, const std::string& logFileName) : reader_(source_) {
     if (faceName) {
         while (requestedNameLength_ < 100 && faceName[requestedNameLength_] != '\0') {
@@ -30,6 +37,8 @@ void TrueTypeFont::resetValues() {
     hasGlyf_ = false;
     hasPost_ = false;
     hasCff_ = false;
+    hasLoca_ = false;
+    sfntVersion_ = 0;
 }
 
 int32_t TrueTypeFont::readTables() {
@@ -42,7 +51,7 @@ int32_t TrueTypeFont::readTables() {
     resetValues();
 
     reader_.seekTo(0);
-    reader_.readUInt32();
+    sfntVersion_ = reader_.readUInt32();
     if (!isCollection_) {
         KD_TRACE(log_, "Single font file\n");
     } else {
@@ -50,7 +59,7 @@ int32_t TrueTypeFont::readTables() {
         uint32_t memberOffset = 0;
         if (!chooseCollectionMember(&memberOffset)) return finishReading();
         reader_.seekTo(memberOffset);
-        reader_.readUInt32();
+        sfntVersion_ = reader_.readUInt32();
     }
     readDirectory();
 
@@ -168,7 +177,10 @@ void TrueTypeFont::readTable(const TableRecord& r) {
     case kTagHhea: readHhea(r.offset); break;
     case kTagHmtx: readHmtx(r.offset); break;
     case kTagHead: readHead(r.offset); break;
-    case kTagLoca: readLoca(r.offset, r.length); break;
+    case kTagLoca:
+        hasLoca_ = true;
+        readLoca(r.offset, r.length);
+        break;
     case kTagOs2: readOs2(r.offset); break;
     case kTagName: readName(r.offset); break;
     case kTagPost: readPost(r.offset); break;
@@ -176,6 +188,8 @@ void TrueTypeFont::readTable(const TableRecord& r) {
     default: break;  // maxp is copied into subsets unchanged
     }
 }
+
+bool TrueTypeFont::hasTrueTypeOutlines() const { return sfntVersion_ != kSfntVersionOtto && hasGlyf_ && hasLoca_; }
 
 uint16_t TrueTypeFont::glyphWidth(int32_t glyph) const {
     if (advanceWidths_.empty()) return 0;

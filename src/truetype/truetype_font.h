@@ -102,11 +102,15 @@ public:
     // What readTables found.
     bool isCollection() const { return isCollection_; }
     bool hasGlyf() const { return hasGlyf_; }
-    // PostScript outlines: a "CFF " table and no "glyf". Subsets of such a
-    // font are OpenType programs with a subset "CFF " table instead of
-    // "glyf" and "loca".
-    bool cffOutlines() const { return hasCff_ && !hasGlyf_; }
     bool hasPost() const { return hasPost_; }
+    // The two kinds of outlines the subset writer copies. TrueType: 'glyf'
+    // and 'loca' tables, sfnt version other than 'OTTO'. PostScript: a
+    // "CFF " table and no "glyf"; subsets of such a font are OpenType
+    // programs with a subset "CFF " table instead of "glyf" and "loca". A
+    // font with neither would give a program without glyphs: the embedding
+    // callers refuse it before they open any file.
+    bool hasTrueTypeOutlines() const;
+    bool cffOutlines() const { return hasCff_ && !hasGlyf_; }
     bool symbolFont() const { return symbolFont_; }
     bool hasUnicodeCmap() const { return hasUnicodeCmap_; }
     bool hasSymbolCmap() const { return hasSymbolCmap_; }
@@ -193,6 +197,8 @@ private:
     bool isCollection_ = false;
     bool hasGlyf_ = false;
     bool hasPost_ = false;
+    bool hasLoca_ = false;
+    uint32_t sfntVersion_ = 0;  // of the single font or the chosen member
     bool symbolFont_ = false;
     bool hasUnicodeCmap_ = false;
     bool hasSymbolCmap_ = false;

@@ -319,6 +319,41 @@ TEST(FontRequest, FontThatForbidsEmbedding) {
     fonttest::releaseMaps(charMap, 0);
 }
 
+// Outlines of a kind the subset writer does not copy (CFF2): a subset would
+// be a program without glyphs, so requests 8 and 10 and the font processor
+// write nothing; the rest works.
+TEST(FontRequest, FontWithoutOutlinesToSubsetIsRefused) {
+    const std::string otf = fonttest::testFontDir() + "/KdCff2.otf";
+    const char* face = "Kd Cff2";
+    kdtest::TempDir dir;
+    std::string stream = dir.file("s"), program = dir.file("p.ttf");
+    int32_t charMap = fonttest::newCharCodeMap(), glyphMap = fonttest::newGlyphCodeMap(), next = 0;
+    fonttest::encodeOneByte(charMap, "AB", 1252, next);
+    std::vector<int32_t> record(600, 0);
+    std::vector<uint16_t> widths(600, 0);
+    for (uint16_t code : {8, 8 | 0x200, 10, 10 | 0x200}) {
+        EXPECT_EQ(embed(stream, face, code, program, charMap, record.data(), widths.data(), "  !"), -666) << code;
+        EXPECT_FALSE(kdtest::fileExists(stream) || kdtest::fileExists(program)) << code;
+    }
+    ASSERT_EQ(request(20, record.data(), face), 0);
+    EXPECT_EQ(record[76 / 4], 0);  // no glyf table: the host can tell in advance
+    EXPECT_EQ(request(7, nullptr, face), 32);
+    EXPECT_EQ(request(1, record.data(), face) | request(0, record.data(), face), 0);
+    EXPECT_EQ(getFParam("", face, 12, 0, 0, 21, record.data(), nullptr, 1252, nullptr, glyphMap, nullptr), 0);
+    const int32_t* glyphOfA = kd::HandleRegistry::instance().find<kd::GlyphCodeMap>(glyphMap)->find('A');
+    EXPECT_TRUE(glyphOfA && *glyphOfA == 34);  // .notdef, space, then '!' onwards
+    EXPECT_EQ(ww("Some text", face, 12, 0, 0, 100000, record.data(), 1, 1252, 0), 1);
+    ASSERT_GT(embed(stream, face, 9, program), 0);  // the whole font: an OpenType program of its own
+    EXPECT_EQ(kdtest::readFile(program), kdtest::readFile(otf));
+    EXPECT_EQ(fonttest::streamContent(stream), kdtest::readFile(otf));
+    fonttest::releaseMaps(charMap, glyphMap);
+    int32_t h = _zo_fontProcessor_Init();
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "AB", 1252, "Kd Cff2--000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(h, (dir.path() + "/").c_str()), 1);
+    EXPECT_FALSE(kdtest::fileExists(dir.file("font1.ttf")));
+    _zo_fontProcessor_Destroy(h);
+}
+
 TEST(FontRequest, FailuresAndHostMistakes) {
     kdtest::TempDir dir;
     std::string stream = dir.file("s"), subset = dir.file("p.ttf");
@@ -363,9 +398,6 @@ TEST(FontRequest, FailuresAndHostMistakes) {
 
 TEST(FontRequest, CffFaceGivesAnOpenTypeSubset) {
     const std::string source = fonttest::testFontDir() + "/KdCff.otf";
-    std::vector<int32_t> descriptor(kd::kDescriptorRecordSize / 4);
-    ASSERT_EQ(request(20, descriptor.data(), "Kd Cff"), 0);
-    EXPECT_EQ(descriptor[76 / 4], 0);  // no glyf: PostScript outlines
     kdtest::TempDir dir;
     int32_t charMap = fonttest::newCharCodeMap(), next = 0;
     fonttest::encodeOneByte(charMap, "CA\xC1", 1252, next);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -168,6 +171,53 @@ TEST(Fso, FormattedFloats) {
     EXPECT_EQ(_zoFSO_FormatString4Float(f.h, "%396.1f|abcdef", 1, 0, 0, 0), 2 * 399);
     EXPECT_EQ(viaPointer(f.h), std::string(393, ' ') + "1.0|ab");
     EXPECT_EQ(_zoFSO_FormatString4Float(f.h, nullptr, 1, 0, 0, 0), 0);  // null format: empty text
+}
+
+// Whatever locale the host sets (ps_AF's decimal point is two bytes long),
+// the builder writes its "C" locale text, the C library's own printf text,
+// and leaves the host's locale as it is.
+TEST(Fso, NumbersIgnoreTheHostLocale) {
+    const char* formats[] = {"%f %F %e %E", "%g %G %a %A", "%+08.3f|% -9.2e|%#.0f|%#g", "%'.2f %'12.1f %-+10.4g %#.3a",
+                             "%010.2f %.10g %.0e %lf"};
+    const float values[][4] = {{1234567.5f, -0.0f, 0.5f, 1e-5f}, {3.25f, -2.0f, 99.995f, 4.0f},
+                               {0.125f, 1e10f, -7.25f, 3.4e38f}, {INFINITY, NAN, 0.05f, 123456.0f}};
+    auto build = [&](bool againstPrintf) {
+        FsoHandle f(512);
+        std::string all;
+        for (const char* format : formats) {
+            for (const auto& v : values) {
+                _zoFSO_Assign(f.h, nullptr, 0);
+                _zoFSO_FormatString4Float(f.h, format, v[0], v[1], v[2], v[3]);
+                all += viaPointer(f.h) + "\n";
+                char area[400];
+                snprintf(area, sizeof area, format, double(v[0]), double(v[1]), double(v[2]), double(v[3]));
+                if (againstPrintf) {
+                    EXPECT_EQ(viaPointer(f.h), area) << format;
+                }
+            }
+        }
+        _zoFSO_Assign(f.h, nullptr, 0);
+        _zoFSO_SetColor(f.h, "S", 255, 0, 128);
+        _zoFSO_PDF_AddBox(f.h, 1234.5f, 100, 50.25f, 20, 1, 1, 10, 20, 30, 2, 0, 0, 0, 0);
+        return all + viaPointer(f.h);
+    };
+    struct Restore {
+        ~Restore() { setlocale(LC_ALL, "C"); }
+    } restore;
+    const std::string inC = build(true);
+#ifdef _WIN32
+    for (const char* name : {"German_Germany.1252"}) {
+#else
+    for (const char* name : {"de_DE.UTF-8", "ps_AF.UTF-8"}) {  // scripts/setup.sh generates them
+#endif
+        ASSERT_NE(setlocale(LC_ALL, name), nullptr) << name;
+        const std::string set = setlocale(LC_ALL, nullptr);
+        char probe[16];
+        snprintf(probe, sizeof probe, "%.1f", 0.5);
+        EXPECT_STRNE(probe, "0.5") << name;
+        EXPECT_EQ(build(false), inC) << name;
+        EXPECT_EQ(setlocale(LC_ALL, nullptr), set);
+    }
 }
 
 TEST(Fso, Colours) {

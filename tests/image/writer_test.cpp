@@ -2,6 +2,8 @@
 // palettes and the pass-through kinds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "image/image_support.h"
 #include "image/jbig2_builder.h"
 #include "kdlib.h"
@@ -148,6 +150,33 @@ TEST(ImageWriter, RefusedKindsAndOpenFailures) {
     EXPECT_GT(dobmp(dir.file("i.png").c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, nullptr, nullptr,
                     nullptr, nullptr, nullptr, 17, nullptr, 1),
               0);
+}
+
+// An image whose data cannot be found is refused before its data file is
+// created; data that are merely short are still written (as zeros).
+TEST(ImageWriter, ImageWithoutDataLeavesNoDataFile) {
+    TempDir dir;
+    gen("RGB", 8, 4, dir.file("a.png"));
+    gen("RGB", 8, 4, dir.file("a.jpg"));
+    const Bytes png = readFile(dir.file("a.png")), jpg = readFile(dir.file("a.jpg"));
+    auto find = [](const Bytes& b, const Bytes& what) {
+        return size_t(std::search(b.begin(), b.end(), what.begin(), what.end()) - b.begin());
+    };
+    const size_t idat = find(png, {'I', 'D', 'A', 'T'}) - 4, sof = find(jpg, {0xFF, 0xC0});
+    Bytes noIdat(png.begin(), png.begin() + long(idat));  // IHDR, a colour profile, the end of the file
+    noIdat.insert(noIdat.end(), {0, 0, 0, 2, 'i', 'C', 'C', 'P', 1, 2, 0, 0, 0, 0});
+    Bytes noFrame = jpg;
+    noFrame.erase(noFrame.begin() + long(sof), noFrame.begin() + long(sof + 2 + (jpg[sof + 2] << 8 | jpg[sof + 3])));
+    Bytes rle = bitmapFile(infoHeader(40, 4, 2, 8, 1), Bytes(1024, 0), {0, 1});
+    rle[10] = uint8_t(rle.size() + 1);  // pixels past the end of the file
+    for (const auto& [name, bytes] : {std::pair{"noidat.png", noIdat}, {"noframe.jpg", noFrame}, {"rle8.bmp", rle}}) {
+        writeFile(dir.file(name), bytes);
+        Output o = runDobmp(dir, dir.file(name));
+        EXPECT_EQ(o.result, -1) << name;
+        EXPECT_FALSE(kdtest::fileExists(o.dataPath) || kdtest::fileExists(o.maskPath)) << name;
+    }
+    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(idat + 12)));
+    EXPECT_EQ(runDobmp(dir, dir.file("cut.png")).data.size(), 4u);  // the four data bytes that are there
 }
 
 TEST(ImageWriter, JpegIsCopiedAndCmykDecodeFollowsAdobeMarker) {

@@ -116,6 +116,8 @@ def make(kdpdf, out):
         r = run(job, cwd=out)
         check(r.returncode == 0, "%s failed: %s" % (" ".join(job[1:]), r.stderr.decode(errors="replace")))
         check(b"warning" not in r.stderr, "%s warned: %s" % (" ".join(job[1:]), r.stderr.decode(errors="replace")))
+        check(r.stdout.startswith(b"kdpdf: wrote ") and r.stdout.count(b"\n") == 1,
+              "%s: standard output holds more than the last line: %r" % (" ".join(job[1:]), r.stdout[:200]))
     # No argument at all: sample-report.pdf in the current folder.
     r = run([kdpdf], cwd=out)
     check(r.returncode == 0 and os.path.exists(os.path.join(out, "sample-report.pdf")), "kdpdf without arguments")
@@ -423,6 +425,7 @@ def errors(kdpdf, out):
     with open(report, "w") as f:
         f.write("Some text.\n")
     failing(["--font", "Kd Restricted", report], ["Kd Restricted"], "font not embeddable", env)
+    failing(["--font", "Kd Cff2", report], ["Kd Cff2", "outlines"], "font without outlines to subset", env)
     r = run([kdpdf, "--pdf-version", "13"])
     check(r.returncode == 2 and b"--pdf-version" in r.stderr, "a bad option is refused")
     shutil.rmtree(tmp)

@@ -7,6 +7,8 @@
   KdSymbol.ttf      a symbol font: only a (3,0) cmap at U+F020.., code page
                     range 1 = symbol bit, first char U+F020
   KdCff.otf         "Kd Cff": ttf_make.py's name-keyed PostScript-outline font
+  KdCff2.otf        "Kd Cff2": printable ASCII drawn as boxes in a CFF2
+                    table, outlines of a kind the engine does not subset
 usage: fontsvc_make_fonts.py DEJAVU OUTDIR
 """
 import os
@@ -14,6 +16,7 @@ import sys
 
 from fontTools import subset
 from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, TTCollection
 
@@ -89,3 +92,25 @@ font["cmap"].tables[0].platEncID = 0
 font.save(os.path.join(outdir, "KdSymbol.ttf"))
 
 cff_font(False, "Kd Cff").save(os.path.join(outdir, "KdCff.otf"))
+
+# CFF2 outlines: boxes of growing widths.
+names = [".notdef", "space"] + ["c%02X" % c for c in range(0x21, 0x7F)]
+charstrings = {}
+for i, n in enumerate(names):
+    pen = T2CharStringPen(None, None, CFF2=True)
+    if n != "space":
+        pen.moveTo((50, 0))
+        pen.lineTo((50, 700))
+        pen.lineTo((350 + 5 * i, 700))
+        pen.closePath()
+    charstrings[n] = pen.getCharString()
+fb = FontBuilder(1000, isTTF=False)
+fb.setupGlyphOrder(names)
+fb.setupCharacterMap({c: "space" if c == 0x20 else "c%02X" % c for c in range(0x20, 0x7F)})
+fb.setupCFF2(charstrings)
+fb.setupHorizontalMetrics({n: (400 + 5 * i, 50) for i, n in enumerate(names)})
+fb.setupHorizontalHeader(ascent=800, descent=-200)
+fb.setupNameTable({"familyName": "Kd Cff2", "styleName": "Regular", "fullName": "Kd Cff2"})
+fb.setupOS2(usWinAscent=800, usWinDescent=200, sTypoAscender=800, sTypoDescender=-200, ulCodePageRange1=1)  # Latin 1
+fb.setupPost()
+fb.font.save(os.path.join(outdir, "KdCff2.otf"))

@@ -4,7 +4,8 @@
 usage: ttf_make.py KIND OUT
 KIND: plain, symbol, symbol_low, symbol_v0, cmap_30_31, cmap_31_30, cmap_30,
       cmap_31_fmt12, mono, composite, thirteen, outoforder, collection,
-      os2v0, nameonly0407, cff, cffcid (PostScript outlines, see cff_font)
+      os2v0, nameonly0407, noloca, otto, cff, cffcid (PostScript outlines,
+      see cff_font)
 """
 import struct
 import sys
@@ -112,6 +113,16 @@ def patch_u16(path, tag, offset, value):
     open(path, "wb").write(bytes(data))
 
 
+def save_without_outlines(font, out, kind="otto"):
+    """Outlines of no kind the engine embeds: loca not listed (noloca), or
+    TrueType tables under the sfnt version of CFF fonts (otto)."""
+    save_sfnt(font, out)
+    data = bytearray(open(out, "rb").read())
+    at = 0 if kind == "otto" else data.index(b"loca", 12)
+    data[at:at + 4] = b"OTTO" if kind == "otto" else b"xoca"
+    open(out, "wb").write(bytes(data))
+
+
 def reorder_directory(path, order):
     """Rewrites the table directory of a saved font in another order."""
     data = bytearray(open(path, "rb").read())
@@ -195,7 +206,7 @@ def cff_font(cid, family="Test Cff"):
     fb.setupHorizontalMetrics({n: (500 + 10 * k, 10) for k, n in enumerate(names)})
     fb.setupHorizontalHeader(ascent=800, descent=-200)
     fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family})
-    fb.setupOS2(usWinAscent=900, usWinDescent=250)
+    fb.setupOS2(usWinAscent=900, usWinDescent=250, ulCodePageRange1=1)  # Latin 1, for Windows' font mapper
     fb.setupPost()
     return fb.font
 
@@ -268,6 +279,8 @@ def main():
         name.names = [n for n in name.names if not (n.nameID == 4 and n.platformID == 3)]
         name.setName("German Full", 4, 3, 1, 0x0407)
         save_sfnt(font, out)
+    elif kind in ("noloca", "otto"):
+        save_without_outlines(base_font(), out, kind)
     elif kind in ("cff", "cffcid"):
         save_sfnt(cff_font(kind == "cffcid"), out)
     else:

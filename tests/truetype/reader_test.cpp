@@ -244,10 +244,10 @@ TEST(CharacterMaps, SymbolDecision) {
     EXPECT_FALSE(FileFont(builtFont("cmap_30_31"))->symbolFont());  // has a (3,1) map
 }
 
-TEST(CharacterMaps, CmapLineGoesToStandardOutput) {
-    testing::internal::CaptureStdout();
-    FileFont font(builtFont("cmap_30_31"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), " CMAP tables: 2\n");
+TEST(ReadTables, TrueTypeOutlinesNeedGlyfLocaAndATrueTypeVersion) {
+    EXPECT_TRUE(FileFont(builtFont("plain"))->hasTrueTypeOutlines());
+    EXPECT_FALSE(FileFont(builtFont("noloca"))->hasTrueTypeOutlines());
+    EXPECT_FALSE(FileFont(builtFont("otto"))->hasTrueTypeOutlines());
 }
 
 TEST(CodePageTables, PublishedValuesWithZeroAtUndefinedAnd127) {

@@ -11,6 +11,8 @@ namespace kdpdf {
 namespace {
 
 constexpr float kQuerySize = 12;  // widths and descriptors come in 1/1000 em whatever the size
+// Why a face has no subset to embed (the library's -666).
+const char* const kNoOutlines = "it has neither TrueType nor PostScript (CFF) outlines to subset";
 
 std::string quoted(const FontStyle& s) {
     return "'" + s.face + "'" + (s.bold && s.italic ? " bold oblique" : s.bold ? " bold" : s.italic ? " oblique" : "");
@@ -262,6 +264,7 @@ Embedded embed(const FontInstance& f, const std::string& stream, const std::stri
     e.length = getFParam(stream.c_str(), f.style.face.c_str(), kQuerySize, f.style.bold, f.style.italic, request,
                          e.record.data(), nullptr, 0, subset.c_str(), f.charMap, e.widths.data());
     if (e.length == -500) throw Failure("font " + quoted(f.style) + " does not allow embedding");
+    if (e.length == -666) throw Failure("font " + quoted(f.style) + " cannot be embedded: " + kNoOutlines);
     if (e.length <= 0) throw Failure("cannot embed font " + quoted(f.style) + " (error " + std::to_string(e.length) + ")");
     int32_t missing = e.record[0];
     if (missing > 0) {

@@ -1,11 +1,12 @@
 // kdpdf [options] [REPORT.txt OUT.pdf]
 //
 // Without a report, writes sample-report.pdf from the built-in sample.
-#include <fcntl.h>
 #ifdef _WIN32
-#include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
 #else
-#include <unistd.h>
+#include <filesystem>
 #endif
 
 #include <cstdio>
@@ -24,17 +25,37 @@ const char* kUsage =
     "In a report: \"# \" starts a heading, a blank line ends a paragraph, \"![](path)\" places a\n"
     "picture and \"---\" starts a new page.\n";
 
+// The folder of the running program, from the system: argv[0] names no
+// folder when the program was found through PATH.
+std::string programFolder(const char* argv0) {
+    std::string exe;
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) exe.assign(path, n);
+    const char* separators = "/\\";
+#else
+    std::error_code ec;
+    exe = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    const char* separators = "/";
+#endif
+    if (exe.empty()) exe = argv0;
+    size_t slash = exe.find_last_of(separators);
+    return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+}
+
+// The pictures of the built-in sample: named by KDPDF_SAMPLE_DIR, beside
+// the program, where the install put them, or in the sources it was built from.
 std::string sampleDir(const char* argv0) {
     if (const char* env = getenv("KDPDF_SAMPLE_DIR")) return env;
-    std::string exe = argv0;
-#ifdef _WIN32
-    size_t slash = exe.find_last_of("/\\");
-#else
-    size_t slash = exe.rfind('/');
+    std::string folder = programFolder(argv0);
+    std::vector<std::string> candidates = {folder + "/sample", folder + "/" KDPDF_INSTALLED_SAMPLES};
+#ifdef KDPDF_SOURCE_SAMPLES
+    candidates.push_back(KDPDF_SOURCE_SAMPLES);
 #endif
-    std::string beside = (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/sample";
-    if (kdpdf::fileExists(beside + "/lantern.png")) return beside;
-    return KDPDF_SAMPLE_DIR;
+    for (const std::string& dir : candidates)
+        if (kdpdf::fileExists(dir + "/lantern.png")) return dir;
+    return candidates[1];  // the missing picture is then reported where an install puts it
 }
 
 }  // namespace
@@ -101,27 +122,6 @@ int main(int argc, char** argv) {
             o.output = files[1];
             blocks = kdpdf::parseReport(o.input);
         }
-        // The library's font reader prints a line per font to standard
-        // output; what this program reports goes to stderr and the last line.
-        fflush(stdout);
-#ifdef _WIN32
-        const char* nowhere = "NUL";
-#else
-        const char* nowhere = "/dev/null";
-#endif
-        int saved = dup(1), quiet = open(nowhere, O_WRONLY);
-        if (saved >= 0 && quiet >= 0) dup2(quiet, 1);
-        struct Restore {
-            int saved, quiet;
-            ~Restore() {
-                fflush(stdout);
-                if (saved >= 0) {
-                    dup2(saved, 1);
-                    close(saved);
-                }
-                if (quiet >= 0) close(quiet);
-            }
-        } restore{saved, quiet};
         kdpdf::writeReport(o, blocks, files.empty());
     } catch (const kdpdf::Failure& e) {
         fprintf(stderr, "kdpdf: %s\n", e.what());
