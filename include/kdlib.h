@@ -109,15 +109,25 @@ KDLIB_API void SetLogFolder(const char *folder);
  * writes it; -500 no (live) map for request 10 or 21, or the font forbids
  * embedding (fsType bit value 1, or a restricted licence without a less
  * restrictive bit); -666 nothing to embed: also the subset file cannot
- * be created, or requests 8 and 10 on a font without TrueType outlines
- * (PostScript/CFF outlines, sfnt version 'OTTO', or no 'glyf' or 'loca'
- * table), for which no file is written at all (request 20 tells in
- * advance: its value at offset 76 is 0; request 9 still gives the whole
- * font, an OpenType program); -600 fontStreamFile or, for request 9,
- * subsetFileName cannot be created (checked before anything is written;
- * request 9's program file is then removed, a complete subset of 8/10
- * stays); -30/-555/zlib codes for compression failures. Files and GDI
- * objects are released on every path. */
+ * be created, or requests 8 and 10 on a font with neither TrueType
+ * outlines ('glyf' and 'loca' tables, sfnt version other than 'OTTO') nor
+ * PostScript ones (a 'CFF ' table), for which no file is written at all;
+ * -600 fontStreamFile or, for request 9, subsetFileName cannot be created
+ * (checked before anything is written; request 9's program file is then
+ * removed, a complete subset of 8/10 stays); -30/-555/zlib codes for
+ * compression failures. Files and GDI objects are released on every path.
+ * Fonts with PostScript outlines (a "CFF " table and no "glyf": OpenType
+ * 'OTTO' fonts, also as members of a collection): request 20 reports the
+ * glyf flag (byte offset 76) as 0, and requests 8 and 10 write an OpenType
+ * program ('OTTO') whose "CFF " table keeps every glyph number (glyphs not
+ * needed are empty), with the tables of a TrueType subset but glyf and
+ * loca. Embed such a program as FontFile3 with /Subtype /OpenType (PDF
+ * 1.6) of a CIDFontType0 font under a Type0 font with /Encoding
+ * /Identity-H, and write the codes of glyph-number mode (0x200) as the
+ * CIDs: CID = glyph number. (In the program a CID-keyed font's charset is
+ * the identity, and readers take a name-keyed font's CIDs as glyph
+ * numbers.) The one-byte code map of requests 8 and 10 serves TrueType
+ * programs only. */
 KDLIB_API int32_t getFParam(const char *fontStreamFile, const char *faceName,
                             float size, int16_t bold, int16_t italic,
                             uint16_t request, int32_t *record,

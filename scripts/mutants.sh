@@ -64,6 +64,25 @@ cat <<'LIST'
 @ src/truetype/table_readers.cpp : advance widths scaled by the wrong em
 - int32_t width = advance * 1000 / values_.unitsPerEm;
 + int32_t width = advance * 1000 / (values_.unitsPerEm + 1);
+@ src/truetype/cff_charstrings.cpp : a hint mask's implied vstems not counted
+- case kCntrMask:
+  // Operands left here are the vstem hints the operator implies.
+  stems_ += count_ / 2;
++ case kCntrMask:
++ // Operands left here are the vstem hints the operator implies.
++ stems_ += 0;
+@ src/truetype/cff_charstrings.h : wrong bias for fewer than 1240 subroutines
+- static int32_t bias(uint32_t count) { return count < 1240 ? 107 : count < 33900 ? 1131 : 32768; }
++ static int32_t bias(uint32_t count) { return count < 1240 ? 106 : count < 33900 ? 1131 : 32768; }
+@ src/truetype/cff_charstrings.cpp : an accented glyph's accent not kept
+- keepComponent(stack_[count_ - 1]);
++ keepComponent(stack_[count_ - 2]);
+@ src/truetype/cff_subset.cpp : CID-keyed charset not the identity
+- out.u16(1);                          // glyph 1 is CID 1 ...
++ out.u16(2);                          // glyph 1 is CID 1 ...
+@ src/truetype/cff_subset.cpp : trailing subroutines left out below the bias's threshold
+- const uint32_t sameBias = sourceCount < 1240 ? 0 : sourceCount < 33900 ? 1240 : 33900;
++ const uint32_t sameBias = sourceCount < 1240 ? 0 : 0;
 @ src/fontsvc/font_request.cpp : width array misses its last code
 - for (int i = 0; i <= tm.tmLastChar - tm.tmFirstChar; ++i) {
 + for (int i = 0; i < tm.tmLastChar - tm.tmFirstChar; ++i) {
@@ -97,8 +116,8 @@ cat <<'LIST'
 @ src/truetype/truetype_font.cpp : an 'OTTO' font with glyf and loca counts as TrueType outlines
 - bool TrueTypeFont::hasTrueTypeOutlines() const { return sfntVersion_ != kSfntVersionOtto && hasGlyf_ && hasLoca_; }
 + bool TrueTypeFont::hasTrueTypeOutlines() const { return hasGlyf_ && hasLoca_; }
-@ src/fontsvc/font_request.cpp : a subset of a font without TrueType outlines is written
-- if (code != kRequestWholeFont && !font.hasTrueTypeOutlines()) return kFontNothingToEmbed;
+@ src/fontsvc/font_request.cpp : a subset of a font without outlines to subset is written
+- if (code != kRequestWholeFont && !font.hasTrueTypeOutlines() && !font.cffOutlines()) return kFontNothingToEmbed;
 + if (false) return kFontNothingToEmbed;
 @ src/image/recognition.cpp : a PNG without image data is written as an image
 - case kPng: return info.firstIdatOffset != 0;

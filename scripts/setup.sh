@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   python3 python3-fonttools python3-pil
-  qpdf poppler-utils fonts-dejavu-core
+  qpdf poppler-utils fonts-dejavu-core fonts-noto-cjk fonts-urw-base35
   libharfbuzz-dev libssl-dev
   imagemagick libwmf-bin gsfonts
   mupdf-tools nodejs locales

@@ -193,10 +193,11 @@ int32_t getFontParameters(const FontRequest& in) {
     // Embedding: the licence first.
     platform::OutlineMetrics otm;
     if (platform::getOutlineMetrics(dc.get(), &otm) && forbidsEmbedding(otm.otmfsType)) return kFontNoEmbedding;
-    // A subset of a font without TrueType outlines would have no glyphs at
-    // all: refused before any file is created. The whole font (request 9)
-    // is a valid program of its own kind.
-    if (code != kRequestWholeFont && !font.hasTrueTypeOutlines()) return kFontNothingToEmbed;
+    // A subset of a font with outlines of neither kind the writer copies
+    // (TrueType, or PostScript in a CFF table) would have no glyphs at all:
+    // refused before any file is created. The whole font (request 9) is a
+    // valid program of its own kind.
+    if (code != kRequestWholeFont && !font.hasTrueTypeOutlines() && !font.cffOutlines()) return kFontNothingToEmbed;
 
     if (code == kRequestWholeFont) {
         if (in.subsetFileName == nullptr) return kOutputNotCreatable;

@@ -1,10 +1,14 @@
-// The subset writer: a TrueType file that keeps every glyph at its index,
-// empties the glyphs not needed, rebuilds glyf and loca, optionally
-// replaces cmap by a format 6 map of the one-byte codes, and drops post and
-// every table the engine does not keep.
+// The subset writer: a font file that keeps every glyph at its index,
+// empties the glyphs not needed, rebuilds glyf and loca (or, for PostScript
+// outlines, the CFF table), optionally replaces cmap by a format 6 map of
+// the one-byte codes, and drops post and every table the engine does not
+// keep.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
+#include "truetype/cff_subset.h"
+#include "truetype/sfnt_output.h"
 #include "truetype/tags.h"
 #include "truetype/truetype_font.h"
 
@@ -14,53 +18,7 @@ namespace {
 
 uint32_t padded(uint32_t n) { return (n + 3u) & ~3u; }
 
-// Big-endian output into the runtime's file, counting bytes. Small fields
-// are gathered here first: one fwrite per field would cost more than the
-// rest of the writer.
-class Output {
-public:
-    explicit Output(FILE* file) : file_(file) {}
-    ~Output() { flush(); }
-    void u16(uint32_t v) {
-        if (used_ + 2 > sizeof buffer_) flush();
-        buffer_[used_++] = static_cast<uint8_t>(v >> 8);
-        buffer_[used_++] = static_cast<uint8_t>(v);
-        count_ += 2;
-    }
-    void u32(uint32_t v) {
-        u16(v >> 16);
-        u16(v & 0xFFFF);
-    }
-    void bytes(const uint8_t* p, size_t n) {
-        if (used_ + n > sizeof buffer_) flush();
-        if (n >= sizeof buffer_) {
-            std::fwrite(p, 1, n, file_);
-        } else {
-            std::memcpy(buffer_ + used_, p, n);
-            used_ += n;
-        }
-        count_ += static_cast<uint32_t>(n);
-    }
-    void zeros(size_t n) {
-        static const uint8_t kZero[4] = {};
-        while (n > 0) {
-            size_t k = std::min<size_t>(n, 4);
-            bytes(kZero, k);
-            n -= k;
-        }
-    }
-    void flush() {
-        if (used_ > 0) std::fwrite(buffer_, 1, used_, file_);
-        used_ = 0;
-    }
-    uint32_t count() const { return count_; }
-
-private:
-    FILE* file_;
-    uint32_t count_ = 0;
-    size_t used_ = 0;
-    uint8_t buffer_[16384];
-};
+using Output = SfntOutput;
 
 char printableCode(int32_t c) { return c >= 32 && c < 127 ? static_cast<char>(c) : '?'; }
 
@@ -86,11 +44,32 @@ struct GlyphExtent {
 int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, uint16_t* widthTable) {
     if (!subsetFileName) return 0;
     closeSubsetFile();
+    source_.forgetFilePosition();
+    const uint64_t sourceSize = source_.size();
+
+    // PostScript outlines: the glyphs' charstrings are walked and the CFF
+    // table laid out before anything is created; a CFF table that cannot
+    // be read gives no subset at all.
+    const bool cff = cffOutlines();
+    std::unique_ptr<CffFont> cffFont;
+    std::unique_ptr<CffSubset> cffSubset;
+    if (cff) {
+        cffFont = std::make_unique<CffFont>(source_);
+        const uint64_t available = cffOffset_ < sourceSize ? sourceSize - cffOffset_ : 0;
+        if (!cffFont->read(cffOffset_, static_cast<uint32_t>(std::min<uint64_t>(cffLength_, available)))) return 0;
+        CffClosure closure(*cffFont);
+        for (int32_t g : glyphList_)
+            if (g >= 0) closure.addGlyph(static_cast<uint32_t>(g));
+        // Accented glyphs bring their components, as composites do.
+        glyphList_.insert(glyphList_.end(), closure.components().begin(), closure.components().end());
+        cffSubset = std::make_unique<CffSubset>(*cffFont, closure);
+        if (cffSubset->size() == 0) return 0;
+    }
+
     subsetFile_ = std::fopen(subsetFileName, "wb");
     if (!subsetFile_) return 0;
     subsetByteCount_ = 0;
-    source_.forgetFilePosition();
-    addComposites();
+    if (!cff) addComposites();
 
     std::sort(glyphList_.begin(), glyphList_.end());
     glyphList_.erase(std::unique(glyphList_.begin(), glyphList_.end()), glyphList_.end());
@@ -99,11 +78,14 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
     // (an entry below its predecessor, data past the end of the source)
     // gives empty or shortened glyphs, and the glyph data copied in all
     // never exceeds the source's size.
-    const uint64_t sourceSize = source_.size();
-    const size_t locaCount = locaOffsets_.size();
+    const size_t locaCount = cff ? 0 : locaOffsets_.size();
     std::vector<GlyphExtent> extents;
     uint64_t budget = sourceSize;
     for (int32_t g : glyphList_) {
+        if (cff) {
+            if (g >= 0 && static_cast<uint32_t>(g) < cffFont->glyphCount()) extents.push_back({g, 0, 0});
+            continue;
+        }
         if (g < 0 || static_cast<size_t>(g) + 1 >= locaCount) continue;
         uint32_t s = locaOffsets_[g], e = locaOffsets_[g + 1];
         uint64_t n = e > s ? e - s : 0;
@@ -118,7 +100,7 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
     // matches the glyph data whatever order the directory lists the tables in.
     std::vector<uint32_t> newLoca = locaOffsets_;
     uint32_t glyfLength = 0;
-    {
+    if (!cff) {
         uint32_t o = 0;
         size_t p = 0;
         bool first = true;
@@ -135,13 +117,14 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
     }
 
     Output out(subsetFile_);
-    out.u32(0x00010000);
+    out.u32(cff ? makeTag('O', 'T', 'T', 'O') : 0x00010000);
     auto removeFirst = [this](uint32_t tag) {
         auto it = std::find_if(tableList_.begin(), tableList_.end(), [tag](const TableRecord& r) { return r.tag == tag; });
         if (it != tableList_.end()) tableList_.erase(it);
     };
     if (glyphIdMode_) removeFirst(kTagCmap);
     removeFirst(kTagPost);
+    removeFirst(cff ? kTagLoca : kTagCff);
 
     const uint32_t numTables = static_cast<uint32_t>(tableList_.size());
     uint32_t power = 1, log2 = 0;
@@ -166,8 +149,8 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
         // A copied table never reaches past the end of the source.
         uint64_t available = r.offset < sourceSize ? sourceSize - r.offset : 0;
         r.newLength = static_cast<uint32_t>(std::min<uint64_t>(r.length, available));
-        if (r.tag == kTagGlyf) {
-            r.newLength = glyfLength;
+        if (r.tag == kTagGlyf || (cff && r.tag == kTagCff)) {
+            r.newLength = cff ? cffSubset->size() : glyfLength;
             KD_TRACE(log_, "Write glyphs table: (%i), locaTable count:%i\n", static_cast<int>(glyphList_.size()),
                      static_cast<int>(locaCount));
             if (subsetMode == 0 && widthTable) {
@@ -235,6 +218,9 @@ int32_t TrueTypeFont::writeSubset(const char* subsetFileName, int subsetMode, ui
                 }
                 out.u16(value);
             }
+        } else if (cff && r.tag == kTagCff) {
+            KD_TRACE(log_, "------------writing CFF--------------\n");
+            cffSubset->write(out);
         } else if (r.tag == kTagGlyf) {
             KD_TRACE(log_, "------------writing glyphs--------------\n");
             KD_TRACE(log_, ":::::::::::::Write GLYF offset: %x, length %x", r.newOffset, r.newLength);

@@ -19,10 +19,12 @@ constexpr uint32_t kTagMaxp = makeTag('m', 'a', 'x', 'p');
 constexpr uint32_t kTagName = makeTag('n', 'a', 'm', 'e');
 constexpr uint32_t kTagPost = makeTag('p', 'o', 's', 't');
 constexpr uint32_t kTagOs2 = makeTag('O', 'S', '/', '2');
+constexpr uint32_t kTagCff = makeTag('C', 'F', 'F', ' ');
 
-// The only tables that reach the table list (and so a subset).
+// The only tables that reach the table list (and so a subset); "CFF "
+// holds the outlines of fonts without "glyf".
 inline bool isWantedTag(uint32_t tag) {
-    return tag == kTagCmap || tag == kTagGlyf || tag == kTagHead || tag == kTagHhea || tag == kTagHmtx ||
+    return tag == kTagCff || tag == kTagCmap || tag == kTagGlyf || tag == kTagHead || tag == kTagHhea || tag == kTagHmtx ||
            tag == kTagLoca || tag == kTagMaxp || tag == kTagName || tag == kTagPost || tag == kTagOs2;
 }
 

@@ -36,6 +36,7 @@ void TrueTypeFont::resetValues() {
     values_ = FontValues();
     hasGlyf_ = false;
     hasPost_ = false;
+    hasCff_ = false;
     hasLoca_ = false;
     sfntVersion_ = 0;
 }
@@ -166,6 +167,12 @@ void TrueTypeFont::readTable(const TableRecord& r) {
         hasGlyf_ = true;
         glyfOffset_ = r.offset;
         glyfLength_ = r.length;
+        break;
+    case kTagCff:
+        // Its structure is read when a subset needs it (cff_font.h).
+        hasCff_ = true;
+        cffOffset_ = r.offset;
+        cffLength_ = r.length;
         break;
     case kTagHhea: readHhea(r.offset); break;
     case kTagHmtx: readHmtx(r.offset); break;

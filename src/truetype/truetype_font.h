@@ -103,12 +103,14 @@ public:
     bool isCollection() const { return isCollection_; }
     bool hasGlyf() const { return hasGlyf_; }
     bool hasPost() const { return hasPost_; }
-    // Whether the font's glyphs are TrueType outlines ('glyf' and 'loca'
-    // tables, sfnt version other than 'OTTO'), the only outlines the subset
-    // writer copies. A font without them (PostScript/CFF outlines) would
-    // give a program without glyphs: the embedding callers refuse it before
-    // they open any file.
+    // The two kinds of outlines the subset writer copies. TrueType: 'glyf'
+    // and 'loca' tables, sfnt version other than 'OTTO'. PostScript: a
+    // "CFF " table and no "glyf"; subsets of such a font are OpenType
+    // programs with a subset "CFF " table instead of "glyf" and "loca". A
+    // font with neither would give a program without glyphs: the embedding
+    // callers refuse it before they open any file.
     bool hasTrueTypeOutlines() const;
+    bool cffOutlines() const { return hasCff_ && !hasGlyf_; }
     bool symbolFont() const { return symbolFont_; }
     bool hasUnicodeCmap() const { return hasUnicodeCmap_; }
     bool hasSymbolCmap() const { return hasSymbolCmap_; }
@@ -204,6 +206,9 @@ private:
     bool glyphIdMode_ = false;
     uint32_t glyfOffset_ = 0;
     uint32_t glyfLength_ = 0;
+    bool hasCff_ = false;
+    uint32_t cffOffset_ = 0;
+    uint32_t cffLength_ = 0;
 
     FontValues values_;
     std::vector<TableRecord> tableList_;

@@ -319,11 +319,12 @@ TEST(FontRequest, FontThatForbidsEmbedding) {
     fonttest::releaseMaps(charMap, 0);
 }
 
-// PostScript (CFF) outlines: a subset would be a program without glyphs, so
-// requests 8 and 10 and the font processor write nothing; the rest works.
-TEST(FontRequest, FontWithoutTrueTypeOutlinesIsNotSubset) {
-    const std::string otf = fonttest::testFontDir() + "/KdCff.otf";
-    const char* face = "Kd Cff";
+// Outlines of a kind the subset writer does not copy (CFF2): a subset would
+// be a program without glyphs, so requests 8 and 10 and the font processor
+// write nothing; the rest works.
+TEST(FontRequest, FontWithoutOutlinesToSubsetIsRefused) {
+    const std::string otf = fonttest::testFontDir() + "/KdCff2.otf";
+    const char* face = "Kd Cff2";
     kdtest::TempDir dir;
     std::string stream = dir.file("s"), program = dir.file("p.ttf");
     int32_t charMap = fonttest::newCharCodeMap(), glyphMap = fonttest::newGlyphCodeMap(), next = 0;
@@ -347,7 +348,7 @@ TEST(FontRequest, FontWithoutTrueTypeOutlinesIsNotSubset) {
     EXPECT_EQ(fonttest::streamContent(stream), kdtest::readFile(otf));
     fonttest::releaseMaps(charMap, glyphMap);
     int32_t h = _zo_fontProcessor_Init();
-    EXPECT_EQ(_zo_fontProcessor_AddText(h, "AB", 1252, "Kd Cff--000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "AB", 1252, "Kd Cff2--000000"), 1);
     EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(h, (dir.path() + "/").c_str()), 1);
     EXPECT_FALSE(kdtest::fileExists(dir.file("font1.ttf")));
     _zo_fontProcessor_Destroy(h);
@@ -394,3 +395,32 @@ TEST(FontRequest, FailuresAndHostMistakes) {
 }
 
 }  // namespace
+
+TEST(FontRequest, CffFaceGivesAnOpenTypeSubset) {
+    const std::string source = fonttest::testFontDir() + "/KdCff.otf";
+    kdtest::TempDir dir;
+    int32_t charMap = fonttest::newCharCodeMap(), next = 0;
+    fonttest::encodeOneByte(charMap, "CA\xC1", 1252, next);
+    std::vector<int32_t> record(300);
+    std::vector<uint16_t> widths(514, 0xEEEE);
+    const std::string stream = dir.file("font.stream"), program = dir.file("font.otf");
+    int32_t result = embed(stream, "Kd Cff", 10 | 0x200, program, charMap, record.data(), widths.data());
+    fonttest::releaseMaps(charMap, 0);
+    ASSERT_GT(result, 0);
+    EXPECT_EQ(fonttest::streamContent(stream), kdtest::readFile(program));
+    // Glyph numbers by the font's construction (ttf_make.py): C 4, A 2,
+    // Aacute 7, built of A and acute (6); widths 500 + 10 x glyph.
+    const int32_t n = record[0];
+    ASSERT_EQ(record[n + 1], 3);
+    std::map<int32_t, int32_t> glyphOf;
+    for (int k = 0; k < 3; ++k) glyphOf[record[n + 3 + 2 * k]] = record[n + 2 + 2 * k];
+    EXPECT_EQ(glyphOf, (std::map<int32_t, int32_t>{{'A', 2}, {'C', 4}, {0xC1, 7}}));
+    EXPECT_EQ(std::vector<uint16_t>(widths.begin(), widths.begin() + 8),
+              (std::vector<uint16_t>{0, 2, 540, 520, 570, 4, 2, 7}));
+    std::string out;
+    EXPECT_EQ(kdtest::runPython("ttf_check_subset.py",
+                                {source, program, "--glyphs", "2,4,6,7", "--tables", "CFF ,OS/2,head,hhea,hmtx,maxp,name"},
+                                &out),
+              0)
+        << out;
+}

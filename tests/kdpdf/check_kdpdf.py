@@ -30,6 +30,7 @@ LATIN = "The quick brown fox jumps over the lazy dog."
 GREEK = "Η γρήγορη καφέ αλεπού πηδάει πάνω από το τεμπέλικο σκυλί."
 CYRILLIC = "Съешь же ещё этих мягких французских булок, да выпей чаю."
 COMPOSITE = "Glyph numbers through a composite font: Identity-H, widths in a W array."
+CJK_LINE = "日本語：東京の春は桜がきれいです。 中文：北京的春天很美。"
 NUMBERS = ["1,234.50", "987,654.32", "12.00", "0.50", "45,678.90", "1,034,580.22"]
 USER, OWNER = "reader pw", "owner pw"
 
@@ -59,6 +60,15 @@ adjustments between them. (Parentheses and a back\\slash travel as escaped liter
 {cyrillic}
 """.format(alphabets=ALPHABETS, cyrillic=CYRILLIC, unbroken=ALPHABETS.replace(" ", ""))
 
+# Reports in faces with PostScript (CFF) outlines: embedded as CIDFontType0
+# with an OpenType program.
+CJK_FACE = "Noto Sans CJK JP"
+CJK_TEXT = ["本報告書は kdpdf が作成しました。 段落はライブラリの行折り返しで組まれ、 埋め込まれた"
+            "サブセットフォントの幅で両端揃えされます。",
+            "这是一份中文段落： 北京、上海和广州的销售额均有增长。 数字 1,234.50 与拉丁字母 ABC 混排。",
+            "Latin text in the same face: the quick brown fox jumps over the lazy dog."]
+NIMBUS_TEXT = ["Nimbus Sans: Ångström, café, naïve — 1,234.50 € and the quick brown fox jumps over the lazy dog."]
+
 failures = []
 
 
@@ -77,7 +87,11 @@ def normalised(text):
 
 
 def files(out):
-    return {name: os.path.join(out, name + ".pdf") for name in ("sample", "v14", "enc", "report")}
+    return {name: os.path.join(out, name + ".pdf") for name in ("sample", "v14", "enc", "report", "cjk", "nimbus")}
+
+
+def squeezed(text):
+    return "".join(text.split())
 
 
 def make(kdpdf, out):
@@ -87,11 +101,16 @@ def make(kdpdf, out):
     shutil.copy(os.path.join(SAMPLE, "harbour.jpg"), out)
     with open(os.path.join(out, "report.txt"), "w", encoding="utf-8") as t:
         t.write(REPORT)
+    for name, heading, paragraphs in (("cjk", "報告 Report", CJK_TEXT), ("nimbus", "Report", NIMBUS_TEXT)):
+        with open(os.path.join(out, name + ".txt"), "w", encoding="utf-8") as t:
+            t.write("# " + heading + "\n\n" + "\n\n".join(paragraphs) + "\n")
     jobs = [
         [kdpdf, "--output", f["sample"]],
         [kdpdf, "--pdf-version", "14", "--output", f["v14"]],
         [kdpdf, "--user-password", USER, "--owner-password", OWNER, "--output", f["enc"]],
         [kdpdf, "--font", "DejaVu Serif", "--size", "9.5", os.path.join(out, "report.txt"), f["report"]],
+        [kdpdf, "--font", CJK_FACE, "--pdf-version", "14", os.path.join(out, "cjk.txt"), f["cjk"]],
+        [kdpdf, "--font", "Nimbus Sans", os.path.join(out, "nimbus.txt"), f["nimbus"]],
     ]
     for job in jobs:
         r = run(job, cwd=out)
@@ -112,10 +131,13 @@ def structure(kdpdf, out):
         text = (r.stdout + r.stderr).decode(errors="replace")
         check(r.returncode == 0 and "No syntax or stream encoding errors" in text and "WARNING" not in text,
               "qpdf --check %s: %s" % (name, text.strip()[-400:]))
-    with open(files(out)["v14"], "rb") as f:
-        check(f.read(9) == b"%PDF-1.4\r", "PDF 1.4 header")
-    with open(files(out)["sample"], "rb") as f:
-        check(f.read(9) == b"%PDF-1.7\r", "PDF 1.7 header")
+    # An OpenType program in FontFile3 raises a 1.4 header to 1.6.
+    for name, want in (("v14", b"%PDF-1.4\r"), ("sample", b"%PDF-1.7\r"), ("cjk", b"%PDF-1.6\r")):
+        with open(files(out)[name], "rb") as f:
+            data = f.read()
+        if name == "v14" and b"/FontFile3" in data:
+            want = b"%PDF-1.6\r"
+        check(data[:9] == want, "%s: header %r, want %r" % (name, data[:9], want))
     # 16-bit samples only where the version allows them.
     for name, want in (("sample", True), ("v14", False)):
         qdf = os.path.join(out, name + ".qdf")
@@ -127,21 +149,28 @@ def structure(kdpdf, out):
 
 
 def fonts(kdpdf, out):
-    for name in ("sample", "report"):
+    for name in ("sample", "report", "cjk", "nimbus"):
         r = run(["pdffonts", files(out)[name]])
         lines = r.stdout.decode().splitlines()[2:]
         check(r.returncode == 0 and lines, "pdffonts %s" % name)
         kinds = []
         for line in lines:
-            m = re.match(r"^([A-Z]{6})\+(\S+)\s+(CID TrueType|TrueType)\s+\S+\s+(yes|no)\s+(yes|no)\s+(yes|no)", line)
+            m = re.match(r"^([A-Z]{6})\+(\S+)\s+(CID TrueType|TrueType|CID Type 0C \(OT\))\s+\S+\s+(yes|no)\s+"
+                         r"(yes|no)\s+(yes|no)", line)
             check(m is not None and m.group(4) == "yes" and m.group(5) == "yes" and m.group(6) == "yes",
-                  "%s: not an embedded subset TrueType font with ToUnicode: %s" % (name, line))
+                  "%s: not an embedded subset font with ToUnicode: %s" % (name, line))
             if m:
                 kinds.append((m.group(2), m.group(3)))
         if name == "sample":
             names = " ".join(k[0] for k in kinds)
             check(("DejaVuSans", "CID TrueType") in kinds, "sample: composite font missing: %s" % kinds)
             check("DejaVuSans-Bold" in names and "DejaVuSans-Oblique" in names, "sample: bold/oblique faces: %s" % names)
+            check(("NotoSansCJKJP-Identity-H", "CID Type 0C (OT)") in kinds, "sample: CJK font missing: %s" % kinds)
+        elif name in ("cjk", "nimbus"):
+            face = "NotoSansCJKJP" if name == "cjk" else "NimbusSans"
+            check(sorted(kinds) == [(face + "-Bold-Identity-H", "CID Type 0C (OT)"),
+                                    (face + "-Identity-H" if name == "cjk" else face + "-Regular-Identity-H",
+                                     "CID Type 0C (OT)")], "%s: fonts %s" % (name, kinds))
         else:
             check(sum(1 for k in kinds if k == ("DejaVuSerif", "TrueType")) >= 2,
                   "report: more than 256 characters need a second simple font: %s" % kinds)
@@ -171,6 +200,12 @@ def text(kdpdf, out):
     check(CYRILLIC in flat, "report: second page text")
     check("back\\slash" in flat and "(Parentheses" in flat, "report: escaped literal strings")
     check("\f" in t and t.count("\f") >= 2, "report: --- starts a second page")
+    rc, t = poppler_text(files(out)["sample"])
+    check(squeezed(CJK_LINE) in squeezed(t), "sample: pdftotext lost the CJK line")
+    for name, paragraphs in (("cjk", CJK_TEXT), ("nimbus", NIMBUS_TEXT)):
+        rc, t = poppler_text(files(out)[name])
+        for p in paragraphs:
+            check(squeezed(p) in squeezed(t), "%s: pdftotext lost %r" % (name, p))
 
 
 def pixels(path):
@@ -187,7 +222,7 @@ def cells(img):
 
 def render(kdpdf, out):
     tmp = tempfile.mkdtemp(dir=out)
-    for name in ("sample", "report"):
+    for name, count in (("sample", 2), ("report", 2), ("cjk", 1), ("nimbus", 1)):
         pp = os.path.join(tmp, name + "-pp")
         r = run(["pdftoppm", "-r", "40", "-gray", "-png", files(out)[name], pp])
         check(r.returncode == 0 and not r.stderr, "pdftoppm %s: %s" % (name, r.stderr.decode(errors="replace")))
@@ -200,7 +235,7 @@ def render(kdpdf, out):
               "mutool draw %s: %s" % (name, err))
         pages_pp = sorted(glob.glob(pp + "*.png"))
         pages_mu = sorted(glob.glob(os.path.join(tmp, name + "-mu-*.png")))
-        check(len(pages_pp) == 2 and len(pages_mu) == 2, "%s: two pages in both renderers" % name)
+        check(len(pages_pp) == count and len(pages_mu) == count, "%s: %d pages in both renderers" % (name, count))
         for a, b in zip(pages_pp, pages_mu):
             pa, pb = pixels(a), pixels(b)
             ca, cb = cells(pa), cells(pb.resize(pa.size))
@@ -213,7 +248,27 @@ def render(kdpdf, out):
                   "%s: poppler and mupdf disagree on %s (largest cell difference %d, mean %.1f)" % (
                       name, os.path.basename(a), max(diff), sum(diff) / len(diff)))
     shutil.rmtree(tmp)
+    for name in ("sample", "cjk", "nimbus"):
+        glyphs_inked(out, name)
     pictures(out)
+
+
+def glyphs_inked(out, name):
+    """Every character mupdf places on the first page has ink under its box
+    in poppler's rendering: a glyph a subset left empty would have none."""
+    tmp = tempfile.mkdtemp(dir=out)
+    r = run(["mutool", "draw", "-q", "-F", "stext", "-o", "-", files(out)[name], "1"])
+    chars = re.findall(r'<char quad="([^"]+)"[^>]* c="([^"]+)"', r.stdout.decode())
+    run(["pdftoppm", "-r", "144", "-gray", "-png", "-f", "1", "-l", "1", files(out)[name], os.path.join(tmp, "p")])
+    page = pixels(glob.glob(os.path.join(tmp, "p*.png"))[0])
+    blank = []
+    for quad, c in chars:
+        q = [float(v) * 2 for v in quad.split()]  # 144 dpi: two pixels a point, from the top left
+        box = (int(min(q[0::2])), int(min(q[1::2])), int(max(q[0::2])) + 1, int(max(q[1::2])) + 1)
+        if c.strip() and c != "&#x20;" and page.crop(box).getextrema()[0] > 160:
+            blank.append(c)
+    check(len(chars) > 20 and not blank, "%s: %d characters, these without ink: %s" % (name, len(chars), blank[:10]))
+    shutil.rmtree(tmp)
 
 
 def pictures(out):
@@ -278,11 +333,21 @@ def pdfjs(path, password=None):
 
 
 def pdfjs_check(kdpdf, out):
-    for name, password in (("sample", None), ("report", None), ("enc", USER)):
+    for name, password in (("sample", None), ("report", None), ("enc", USER), ("cjk", None), ("nimbus", None)):
         rc, pages, noise = pdfjs(files(out)[name], password)
-        check(rc == 0 and len(pages) == 2, "pdf.js %s: exit %s, %d pages" % (name, rc, len(pages)))
+        count = 1 if name in ("cjk", "nimbus") else 2
+        check(rc == 0 and len(pages) == count, "pdf.js %s: exit %s, %d pages" % (name, rc, len(pages)))
+        # pdf.js copies glyph 0 to a new glyph number, for which a font with
+        # 65535 glyphs (Noto CJK; subsets keep every glyph number) has none.
+        noise = [l for l in noise if "Not enough space in charstrings to duplicate first glyph" not in l]
         check(not noise, "pdf.js %s warned: %s" % (name, noise[:5]))
         flat = normalised(" ".join(p["text"] for p in pages))
+        if name in ("cjk", "nimbus"):
+            for p in CJK_TEXT if name == "cjk" else NIMBUS_TEXT:
+                check(squeezed(p) in squeezed(flat), "pdf.js %s lost %r" % (name, p))
+            continue
+        if name == "sample":
+            check(squeezed(CJK_LINE) in squeezed(flat), "pdf.js sample lost the CJK line")
         if name == "report":
             check(normalised(ALPHABETS) in flat, "pdf.js report: the long paragraph")
             continue
@@ -360,7 +425,7 @@ def errors(kdpdf, out):
     with open(report, "w") as f:
         f.write("Some text.\n")
     failing(["--font", "Kd Restricted", report], ["Kd Restricted"], "font not embeddable", env)
-    failing(["--font", "Kd Cff", report], ["Kd Cff", "PostScript"], "font without TrueType outlines", env)
+    failing(["--font", "Kd Cff2", report], ["Kd Cff2", "outlines"], "font without outlines to subset", env)
     r = run([kdpdf, "--pdf-version", "13"])
     check(r.returncode == 2 and b"--pdf-version" in r.stderr, "a bad option is refused")
     shutil.rmtree(tmp)

@@ -6,8 +6,9 @@
                     "Kd Pair Two" (digits only)
   KdSymbol.ttf      a symbol font: only a (3,0) cmap at U+F020.., code page
                     range 1 = symbol bit, first char U+F020
-  KdCff.otf         "Kd Cff": printable ASCII drawn as boxes in PostScript
-                    (CFF) outlines, sfnt version 'OTTO', no glyf or loca
+  KdCff.otf         "Kd Cff": ttf_make.py's name-keyed PostScript-outline font
+  KdCff2.otf        "Kd Cff2": printable ASCII drawn as boxes in a CFF2
+                    table, outlines of a kind the engine does not subset
 usage: fontsvc_make_fonts.py DEJAVU OUTDIR
 """
 import os
@@ -18,6 +19,8 @@ from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, TTCollection
+
+from ttf_make import cff_font
 
 source, outdir = sys.argv[1], sys.argv[2]
 
@@ -88,11 +91,13 @@ font["cmap"].tables = [t for t in font["cmap"].tables if (t.platformID, t.platEn
 font["cmap"].tables[0].platEncID = 0
 font.save(os.path.join(outdir, "KdSymbol.ttf"))
 
-# PostScript outlines: boxes of growing widths.
+cff_font(False, "Kd Cff").save(os.path.join(outdir, "KdCff.otf"))
+
+# CFF2 outlines: boxes of growing widths.
 names = [".notdef", "space"] + ["c%02X" % c for c in range(0x21, 0x7F)]
 charstrings = {}
 for i, n in enumerate(names):
-    pen = T2CharStringPen(400 + 5 * i, None)
+    pen = T2CharStringPen(None, None, CFF2=True)
     if n != "space":
         pen.moveTo((50, 0))
         pen.lineTo((50, 700))
@@ -102,10 +107,10 @@ for i, n in enumerate(names):
 fb = FontBuilder(1000, isTTF=False)
 fb.setupGlyphOrder(names)
 fb.setupCharacterMap({c: "space" if c == 0x20 else "c%02X" % c for c in range(0x20, 0x7F)})
-fb.setupCFF("KdCff-Regular", {"FullName": "Kd Cff"}, charstrings, {})
+fb.setupCFF2(charstrings)
 fb.setupHorizontalMetrics({n: (400 + 5 * i, 50) for i, n in enumerate(names)})
 fb.setupHorizontalHeader(ascent=800, descent=-200)
-fb.setupNameTable({"familyName": "Kd Cff", "styleName": "Regular", "fullName": "Kd Cff"})
+fb.setupNameTable({"familyName": "Kd Cff2", "styleName": "Regular", "fullName": "Kd Cff2"})
 fb.setupOS2(usWinAscent=800, usWinDescent=200, sTypoAscender=800, sTypoDescender=-200, ulCodePageRange1=1)  # Latin 1
 fb.setupPost()
-fb.font.save(os.path.join(outdir, "KdCff.otf"))
+fb.font.save(os.path.join(outdir, "KdCff2.otf"))

@@ -4,12 +4,15 @@
 usage: ttf_make.py KIND OUT
 KIND: plain, symbol, symbol_low, symbol_v0, cmap_30_31, cmap_31_30, cmap_30,
       cmap_31_fmt12, mono, composite, thirteen, outoforder, collection,
-      os2v0, nameonly0407, noloca, otto
+      os2v0, nameonly0407, noloca, otto, cff, cffcid (PostScript outlines,
+      see cff_font)
 """
 import struct
 import sys
 
+from fontTools.cffLib import FDArrayIndex, FDSelect, FontDict, PrivateDict, SubrsIndex
 from fontTools.fontBuilder import FontBuilder
+from fontTools.misc.psCharStrings import T2CharString
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, newTable
 from fontTools.ttLib.tables._c_m_a_p import cmap_format_4, cmap_format_12
@@ -110,6 +113,16 @@ def patch_u16(path, tag, offset, value):
     open(path, "wb").write(bytes(data))
 
 
+def save_without_outlines(font, out, kind="otto"):
+    """Outlines of no kind the engine embeds: loca not listed (noloca), or
+    TrueType tables under the sfnt version of CFF fonts (otto)."""
+    save_sfnt(font, out)
+    data = bytearray(open(out, "rb").read())
+    at = 0 if kind == "otto" else data.index(b"loca", 12)
+    data[at:at + 4] = b"OTTO" if kind == "otto" else b"xoca"
+    open(out, "wb").write(bytes(data))
+
+
 def reorder_directory(path, order):
     """Rewrites the table directory of a saved font in another order."""
     data = bytearray(open(path, "rb").read())
@@ -119,6 +132,83 @@ def reorder_directory(path, order):
     new = [by_tag[t] for t in order if t in by_tag] + [r for r in records if r[:4].decode("latin-1") not in order]
     data[12:12 + 16 * num] = b"".join(new)
     open(path, "wb").write(bytes(data))
+
+
+BIAS = 107  # of fewer than 1240 subroutines
+CFF_LOCAL = [
+    [100, 0, "rlineto", 0, 100, "rlineto", "return"],
+    [0 - BIAS, "callsubr", -100, 0, "rlineto", "return"],  # calls 0
+    [50, 50, "rlineto", "return"],  # only D's
+    ["hintmask", b"\x80\x0e", 4 - BIAS, "callsubr", "return"],  # a mask of the caller's 16 stems
+    [10, 10, "rlineto", "return"],
+    [20, -20, "rlineto", "return"],  # called by global 0
+    [5, 5, "rlineto", "return"],  # the accent's
+]
+CFF_GLOBAL = [[5 - BIAS, "callsubr", "return"], [1, 1, "rlineto", "return"]]
+STEMS = [v for k in range(8) for v in (20 * k, 10)]
+CFF_GLYPHS = {
+    ".notdef": [0, 0, "rmoveto", 500, 0, "rlineto", 0, 700, "rlineto", -500, 0, "rlineto", "endchar"],
+    "space": ["endchar"],
+    "A": [0, 0, "rmoveto", 1 - BIAS, "callsubr", "endchar"],
+    "B": [0, 0, "rmoveto", 0 - BIAS, "callgsubr", "endchar"],
+    # 8 hstems and 8 implicit vstems: two mask bytes, the second of which
+    # reads as endchar to a walk that counts one.
+    "C": STEMS + ["hstemhm"] + STEMS + ["hintmask", b"\xff\x0e", 0, 0, "rmoveto", 3 - BIAS, "callsubr", "endchar"],
+    "D": [0, 0, "rmoveto", 2 - BIAS, "callsubr", 1 - BIAS, "callgsubr", "endchar"],
+    "acute": [200, 700, "rmoveto", 6 - BIAS, "callsubr", "endchar"],
+    "Aacute": [0, 0, 65, 194, "endchar"],  # A and acute by standard code
+}
+
+
+def cff_font(cid, family="Test Cff"):
+    """PostScript outlines with nested local and global subroutines, a
+    global one calling a local one, hint masks, and (name-keyed) a glyph
+    built of two others by its endchar. CID-keyed: two Font DICTs with
+    subroutines of their own chosen by a format 3 FDSelect, and CIDs that
+    are not the glyph numbers."""
+    order = list(CFF_GLYPHS)
+    names = [".notdef"] + ["cid%05d" % (10 + g) for g in range(1, len(order))] if cid else order
+    fb = FontBuilder(1000, isTTF=False)
+    fb.setupGlyphOrder(names)
+    fb.setupCharacterMap({c: names[order.index(g)] for c, g in
+                          ((0x20, "space"), (0x41, "A"), (0x42, "B"), (0x43, "C"), (0x44, "D"), (0xC1, "Aacute"))})
+    programs = dict(CFF_GLYPHS, Aacute=[0, 0, "rmoveto", 4 - BIAS, "callsubr", "endchar"]) if cid else CFF_GLYPHS
+    fb.setupCFF(family.replace(" ", ""), {"FullName": family},
+                {names[k]: T2CharString(program=programs[n]) for k, n in enumerate(order)}, {})
+    cff = fb.font["CFF "].cff
+    top = cff.topDictIndex[0]
+    for p in CFF_GLOBAL:
+        cff.GlobalSubrs.append(T2CharString(program=p))
+    subrs = [SubrsIndex(), SubrsIndex()]
+    for k, p in enumerate(CFF_LOCAL):
+        subrs[0].append(T2CharString(program=p))
+        subrs[1].append(T2CharString(program=p if k in (1, 3) else [30 + k, 0, "rlineto", "return"]))
+    if cid:
+        top.ROS = ("Adobe", "Identity", 0)
+        top.CIDCount = len(order) + 10
+        top.FDArray = FDArrayIndex()
+        for s in subrs:
+            fd = FontDict()
+            fd.Private = PrivateDict()
+            fd.Private.Subrs = s
+            top.FDArray.append(fd)
+        top.FDSelect = FDSelect(format=3)
+        top.FDSelect.gidArray = [0, 1, 0, 1, 0, 1, 0, 0]  # B and D use the second
+        del top.Private
+        top.CharStrings.fdArray, top.CharStrings.fdSelect = top.FDArray, top.FDSelect
+    else:
+        top.Private.Subrs = subrs[0]
+    for k, n in enumerate(names):
+        cs = top.CharStrings[n]
+        cs.private = top.FDArray[top.FDSelect[k]].Private if cid else top.Private
+        for s in cs.private.Subrs:
+            s.private = cs.private
+    fb.setupHorizontalMetrics({n: (500 + 10 * k, 10) for k, n in enumerate(names)})
+    fb.setupHorizontalHeader(ascent=800, descent=-200)
+    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family})
+    fb.setupOS2(usWinAscent=900, usWinDescent=250, ulCodePageRange1=1)  # Latin 1, for Windows' font mapper
+    fb.setupPost()
+    return fb.font
 
 
 def main():
@@ -189,12 +279,10 @@ def main():
         name.names = [n for n in name.names if not (n.nameID == 4 and n.platformID == 3)]
         name.setName("German Full", 4, 3, 1, 0x0407)
         save_sfnt(font, out)
-    elif kind in ("noloca", "otto"):  # loca not listed; TrueType tables under the version of CFF fonts
-        save_sfnt(base_font(), out)
-        data = bytearray(open(out, "rb").read())
-        at = 0 if kind == "otto" else data.index(b"loca", 12)
-        data[at:at + 4] = b"OTTO" if kind == "otto" else b"xoca"
-        open(out, "wb").write(bytes(data))
+    elif kind in ("noloca", "otto"):
+        save_without_outlines(base_font(), out, kind)
+    elif kind in ("cff", "cffcid"):
+        save_sfnt(cff_font(kind == "cffcid"), out)
     else:
         sys.exit("unknown kind " + kind)
 

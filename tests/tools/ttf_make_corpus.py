@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the TrueType fuzz target: a few small real
-fonts (subsets of DejaVu, one with composites, a collection and a symbol
-font built by ttf_make.py), each a few KB.
+fonts (subsets of DejaVu, one with composites, a collection, a symbol font
+and two with PostScript outlines built by ttf_make.py), each a few KB; and
+the CFF fuzz target's seeds, the "CFF " tables of those two.
 
-usage: ttf_make_corpus.py OUTDIR
+usage: ttf_make_corpus.py OUTDIR [CFF_OUTDIR]
 """
 import os
 import subprocess
@@ -34,9 +35,14 @@ def main():
     os.makedirs(out, exist_ok=True)
     dejavu_subset("DejaVuSans.ttf", "AB é", os.path.join(out, "dejavu_sans_ab.ttf"))
     dejavu_subset("DejaVuSans-Bold.ttf", "Å", os.path.join(out, "dejavu_bold_aring.ttf"))
-    for kind in ("composite", "collection", "symbol", "thirteen", "outoforder"):
-        subprocess.check_call([sys.executable, os.path.join(HERE, "ttf_make.py"), kind,
-                               os.path.join(out, kind + (".ttc" if kind == "collection" else ".ttf"))])
+    for kind in ("composite", "collection", "symbol", "thirteen", "outoforder", "cff", "cffcid"):
+        ext = ".ttc" if kind == "collection" else ".otf" if kind.startswith("cff") else ".ttf"
+        subprocess.check_call([sys.executable, os.path.join(HERE, "ttf_make.py"), kind, os.path.join(out, kind + ext)])
+    if len(sys.argv) > 2:
+        os.makedirs(sys.argv[2], exist_ok=True)
+        for kind in ("cff", "cffcid"):
+            with open(os.path.join(sys.argv[2], kind + ".cff"), "wb") as f:
+                f.write(TTFont(os.path.join(out, kind + ".otf")).reader["CFF "])
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // Damaged and hostile fonts: every operation finishes, stays inside its
 // buffers (the sanitizer build checks that) and writes a subset bounded by
 // the source's size.
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -139,7 +140,8 @@ TEST(BadInput, DescendingLocaGivesBoundedSubsets) {
 TEST(BadInput, TruncatedAndMutatedFonts) {
     TempDir dir;
     std::mt19937 random(12345);
-    for (const std::string& path : {builtFont("composite"), builtFont("collection"), builtFont("symbol")}) {
+    for (const std::string& path : {builtFont("composite"), builtFont("collection"), builtFont("symbol"),
+                                    builtFont("cff"), builtFont("cffcid")}) {
         const std::vector<uint8_t> original = readFile(path);
         for (size_t cut : {size_t{0}, size_t{3}, size_t{12}, size_t{40}, original.size() / 3, original.size() / 2,
                            original.size() - 1}) {
@@ -156,4 +158,26 @@ TEST(BadInput, TruncatedAndMutatedFonts) {
             EXPECT_LE(exercise(b, dir), 4 * original.size() + 4096);
         }
     }
+}
+
+TEST(BadInput, CffRecursionEndsAndAnUnreadableCffWritesNothing) {
+    TempDir dir;
+    std::vector<uint8_t> bytes = readFile(builtFont("cff"));
+    // Subroutine 4 (10 10 rlineto return), reached from C, calls itself twice.
+    const uint8_t piece[] = {0x95, 0x95, 0x05, 0x0B}, loop[] = {0x24, 0x0A, 0x24, 0x0A};
+    auto at = std::search(bytes.begin(), bytes.end(), std::begin(piece), std::end(piece));
+    ASSERT_NE(at, bytes.end());
+    std::copy(std::begin(loop), std::end(loop), at);
+    writeFile(dir.file("loop.otf"), bytes);
+    std::set<uint32_t> chars{0x43};
+    EXPECT_GT(FileFont(dir.file("loop.otf"))->writeSubsetForCharacters(chars, dir.file("a.otf").c_str()), 0);
+
+    // A CFF table too short for its header: no subset, no file.
+    bytes = readFile(builtFont("cff"));
+    for (size_t i = 0; i < be16(bytes, 4); ++i)
+        if (be32(bytes, 12 + 16 * i) == kd::kTagCff) put16(bytes, 12 + 16 * i + 14, 3);
+    writeFile(dir.file("cut.otf"), bytes);
+    chars = {0x43};
+    EXPECT_EQ(FileFont(dir.file("cut.otf"))->writeSubsetForCharacters(chars, dir.file("b.otf").c_str()), 0);
+    EXPECT_FALSE(fileExists(dir.file("b.otf")));
 }

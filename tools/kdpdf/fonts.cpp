@@ -11,9 +11,8 @@ namespace kdpdf {
 namespace {
 
 constexpr float kQuerySize = 12;  // widths and descriptors come in 1/1000 em whatever the size
-// Why a face without a 'glyf' table (an OpenType font with PostScript
-// outlines, sfnt version 'OTTO') has no subset to embed.
-const char* const kNotTrueType = "its outlines are PostScript (CFF), not TrueType";
+// Why a face has no subset to embed (the library's -666).
+const char* const kNoOutlines = "it has neither TrueType nor PostScript (CFF) outlines to subset";
 
 std::string quoted(const FontStyle& s) {
     return "'" + s.face + "'" + (s.bold && s.italic ? " bold oblique" : s.bold ? " bold" : s.italic ? " oblique" : "");
@@ -87,10 +86,21 @@ double FontInstance::width(const std::vector<uint16_t>& codes, double size) cons
 
 struct FontSet::Descriptor {
     int bbox[4] = {};
-    int ascent = 0, descent = 0, capHeight = 0, xHeight = 0, weight = 400, fsType = 0, hasGlyf = 0;
+    int ascent = 0, descent = 0, capHeight = 0, xHeight = 0, weight = 400, fsType = 0;
     double italicAngle = 0;
-    std::string psName, gotFace;
+    bool glyf = true;  // TrueType outlines; otherwise PostScript (CFF) ones
+    std::string psName, gotFace, family;
 };
+
+// The face that answered is the one asked for: by its face name, or by its
+// family name (some fonts' full names are their PostScript names).
+bool FontSet::answers(const Descriptor& d, const std::string& face) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    return lower(d.gotFace) == lower(face) || lower(d.family) == lower(face);
+}
 
 FontSet::~FontSet() {
     for (auto& entry : fonts_)
@@ -104,7 +114,6 @@ FontSet::Descriptor FontSet::describe(const FontStyle& style) {
     if (r < 0) throw Failure("cannot read font " + quoted(style) + " (error " + std::to_string(r) + ")");
     Descriptor d;
     d.fsType = record[68 / 4];
-    d.hasGlyf = record[76 / 4];
     d.ascent = record[92 / 4];
     d.descent = record[96 / 4];
     d.capHeight = record[100 / 4];
@@ -112,7 +121,9 @@ FontSet::Descriptor FontSet::describe(const FontStyle& style) {
     d.xHeight = record[112 / 4];
     for (int i = 0; i < 4; ++i) d.bbox[i] = record[116 / 4 + i];
     d.italicAngle = record[132 / 4] / 65536.0;
+    d.glyf = record[76 / 4] != 0;
     std::string full = asciiName(record, 148, 200), family = asciiName(record, 352, 200);
+    d.family = family;
     if (!family.empty() && full.compare(0, family.size(), family) == 0 && full.size() > family.size())
         d.psName = nameChars(family) + "-" + nameChars(full.substr(family.size()));
     else
@@ -124,21 +135,18 @@ FontSet::Descriptor FontSet::describe(const FontStyle& style) {
 }
 
 void FontSet::check(const FontStyle& style) {
-    if (checked_.count(style)) return;
+    if (cff_.count(style)) return;
     Descriptor d = describe(style);
     // A restricted licence (bit value 2) without a less restrictive bit.
     if ((d.fsType & 0x000E) == 0x0002)
         throw Failure("font " + quoted(style) + " (" + d.gotFace + ") does not allow embedding");
-    if (!d.hasGlyf) throw Failure("font " + quoted(style) + " (" + d.gotFace + ") cannot be embedded: " + kNotTrueType);
-    auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    if (!style.bold && !style.italic && lower(d.gotFace) != lower(style.face))
+    if (!style.bold && !style.italic && !answers(d, style.face))
         fprintf(stderr, "kdpdf: warning: no font '%s' installed; '%s' is used\n", style.face.c_str(),
                 d.gotFace.c_str());
-    checked_[style] = true;
+    cff_[style] = !d.glyf;
 }
+
+bool FontSet::installed(const std::string& face) { return answers(describe({face, false, false}), face); }
 
 FontInstance* FontSet::current(const FontStyle& style, bool composite, size_t units) {
     auto& list = fonts_[{style, composite}];
@@ -166,7 +174,8 @@ FontInstance* FontSet::current(const FontStyle& style, bool composite, size_t un
 
 std::vector<Run> FontSet::encode(const FontStyle& style, bool composite, const std::string& text, int codePage) {
     std::vector<Run> runs;
-    if (composite) {
+    check(style);
+    if (composite || cff_[style]) {
         runs.push_back(encodeOne(style, true, text, codePage));
         return runs;
     }
@@ -197,25 +206,27 @@ Run FontSet::encodeOne(const FontStyle& style, bool composite, const std::string
     return run;
 }
 
-int FontSet::writeFontFile(PdfWriter& pdf, const std::string& streamFile, int32_t length) {
+int FontSet::writeFontFile(PdfWriter& pdf, const std::string& streamFile, int32_t length, bool cff) {
     // The library wrote "/Filter ... /Length1 ... >>" "stream" and the data:
-    // the dictionary's opening and /Length are the host's.
+    // the dictionary's opening and /Length are the host's, and so is the
+    // subtype of an OpenType program with PostScript outlines (FontFile3).
     std::string body = work_.file("fontfile");
-    writeFile(body, "<< /Length " + std::to_string(length) + "\r\n" + readFile(streamFile));
+    writeFile(body, "<< /Length " + std::to_string(length) + (cff ? " /Subtype /OpenType" : "") + "\r\n" +
+                        readFile(streamFile));
     int obj = pdf.alloc();
     pdf.streamObjectFromFile(obj, body, work_);
     return obj;
 }
 
 int FontSet::writeDescriptor(PdfWriter& pdf, const FontStyle& style, const std::string& baseFont, int flags,
-                             int fontFile) {
+                             int fontFile, bool cff) {
     Descriptor d = describe(style);
     char buf[512];
     snprintf(buf, sizeof buf,
              "<< /Type /FontDescriptor /FontName /%s /Flags %d /FontBBox [%d %d %d %d] /ItalicAngle %.2f"
-             " /Ascent %d /Descent %d /CapHeight %d /XHeight %d /StemV %d /FontFile2 %d 0 R >>",
+             " /Ascent %d /Descent %d /CapHeight %d /XHeight %d /StemV %d /FontFile%d %d 0 R >>",
              baseFont.c_str(), flags, d.bbox[0], d.bbox[1], d.bbox[2], d.bbox[3], d.italicAngle, d.ascent, -d.descent,
-             d.capHeight, d.xHeight, d.weight >= 600 ? 140 : 80, fontFile);
+             d.capHeight, d.xHeight, d.weight >= 600 ? 140 : 80, cff ? 3 : 2, fontFile);
     int obj = pdf.alloc();
     pdf.beginObject(obj);
     pdf.write(buf);
@@ -253,7 +264,7 @@ Embedded embed(const FontInstance& f, const std::string& stream, const std::stri
     e.length = getFParam(stream.c_str(), f.style.face.c_str(), kQuerySize, f.style.bold, f.style.italic, request,
                          e.record.data(), nullptr, 0, subset.c_str(), f.charMap, e.widths.data());
     if (e.length == -500) throw Failure("font " + quoted(f.style) + " does not allow embedding");
-    if (e.length == -666) throw Failure("font " + quoted(f.style) + " cannot be embedded: " + kNotTrueType);
+    if (e.length == -666) throw Failure("font " + quoted(f.style) + " cannot be embedded: " + kNoOutlines);
     if (e.length <= 0) throw Failure("cannot embed font " + quoted(f.style) + " (error " + std::to_string(e.length) + ")");
     int32_t missing = e.record[0];
     if (missing > 0) {
@@ -295,11 +306,11 @@ void FontSet::finishSimple(FontInstance& f, PdfWriter& pdf) {
     for (int c = 0; c < e.codes; ++c) f.widths[static_cast<uint32_t>(c)] = e.widths[2 + static_cast<size_t>(c)];
     Descriptor d = describe(f.style);
     std::string baseFont = subsetTag(static_cast<size_t>(f.object)) + "+" + d.psName;
-    int fontFile = writeFontFile(pdf, stream, e.length);
+    int fontFile = writeFontFile(pdf, stream, e.length, false);
     // The subset's only character map is a (1,0) table from codes to
     // glyphs: a symbolic font without /Encoding makes readers use it.
     int flags = 4 | (d.italicAngle != 0 ? 64 : 0);
-    int descriptor = writeDescriptor(pdf, f.style, baseFont, flags, fontFile);
+    int descriptor = writeDescriptor(pdf, f.style, baseFont, flags, fontFile, false);
     int toUnicode = pdf.alloc();
     pdf.deflatedStream(toUnicode, "", toUnicodeCMap(unicodePairs(e.entries), false), work_);
 
@@ -313,8 +324,13 @@ void FontSet::finishSimple(FontInstance& f, PdfWriter& pdf) {
 }
 
 void FontSet::finishComposite(FontInstance& f, PdfWriter& pdf) {
-    std::string stream = work_.file("cidfont.stream"), subset = work_.file("cidfont.ttf");
+    // TrueType outlines: CIDFontType2 with FontFile2. PostScript (CFF) ones:
+    // CIDFontType0 with the OpenType program as FontFile3 (PDF 1.6), whose
+    // CIDs are the glyph numbers the codes already are.
+    const bool cff = cff_[f.style];
+    std::string stream = work_.file("cidfont.stream"), subset = work_.file(cff ? "cidfont.otf" : "cidfont.ttf");
     Embedded e = embed(f, stream, subset);
+    if (cff) pdf.requireVersion(16);
     // Widths follow the codes, then the glyph number of each code.
     std::map<unsigned, unsigned> byGlyph;
     for (int c = 0; c < e.codes; ++c) {
@@ -330,8 +346,8 @@ void FontSet::finishComposite(FontInstance& f, PdfWriter& pdf) {
     if (symbolic != 4 && symbolic != 32) symbolic = 4;
     Descriptor d = describe(f.style);
     std::string baseFont = subsetTag(static_cast<size_t>(f.object)) + "+" + d.psName;
-    int fontFile = writeFontFile(pdf, stream, e.length);
-    int descriptor = writeDescriptor(pdf, f.style, baseFont, symbolic | (d.italicAngle != 0 ? 64 : 0), fontFile);
+    int fontFile = writeFontFile(pdf, stream, e.length, cff);
+    int descriptor = writeDescriptor(pdf, f.style, baseFont, symbolic | (d.italicAngle != 0 ? 64 : 0), fontFile, cff);
     int toUnicode = pdf.alloc();
     pdf.deflatedStream(toUnicode, "", toUnicodeCMap(unicodePairs(e.entries), true), work_);
 
@@ -349,13 +365,15 @@ void FontSet::finishComposite(FontInstance& f, PdfWriter& pdf) {
     }
     int cidFont = pdf.alloc();
     pdf.beginObject(cidFont);
-    pdf.write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + baseFont + " /CIDSystemInfo << /Registry " +
-              pdf.string(cidFont, "Adobe") + " /Ordering " + pdf.string(cidFont, "Identity") +
-              " /Supplement 0 >>\r\n/FontDescriptor " + std::to_string(descriptor) +
-              " 0 R /CIDToGIDMap /Identity /DW 1000\r\n/W [" + w + "] >>");
+    pdf.write("<< /Type /Font /Subtype /CIDFontType" + std::string(cff ? "0" : "2") + " /BaseFont /" + baseFont +
+              " /CIDSystemInfo << /Registry " + pdf.string(cidFont, "Adobe") + " /Ordering " +
+              pdf.string(cidFont, "Identity") + " /Supplement 0 >>\r\n/FontDescriptor " + std::to_string(descriptor) +
+              " 0 R" + (cff ? "" : " /CIDToGIDMap /Identity") + " /DW 1000\r\n/W [" + w + "] >>");
     pdf.endObject();
     pdf.beginObject(f.object);
-    pdf.write("<< /Type /Font /Subtype /Type0 /BaseFont /" + baseFont + " /Encoding /Identity-H /DescendantFonts [" +
+    // A Type0 font over a CIDFontType0 is named after the CIDFont and CMap.
+    pdf.write("<< /Type /Font /Subtype /Type0 /BaseFont /" + baseFont + (cff ? "-Identity-H" : "") +
+              " /Encoding /Identity-H /DescendantFonts [" +
               std::to_string(cidFont) + " 0 R] /ToUnicode " + std::to_string(toUnicode) + " 0 R >>");
     pdf.endObject();
 }

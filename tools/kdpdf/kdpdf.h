@@ -60,6 +60,8 @@ public:
     // Writes path; messages name shownName (the file the user asked for).
     PdfWriter(const std::string& path, const std::string& shownName, int version);  // version 14 or 17
     ~PdfWriter();
+    // Raises the header's version (16 for PDF 1.6) when the file needs it.
+    void requireVersion(int version);
 
     int alloc();                  // next object number
     int allocBlock(int count);    // count consecutive numbers, returns the first
@@ -95,6 +97,7 @@ private:
     Encryption enc_;
     uint8_t fileId_[16] = {};
     int current_ = 0;
+    int version_ = 14, headerVersion_ = 14;
 };
 
 // ---- Fonts -------------------------------------------------------------
@@ -109,7 +112,8 @@ struct FontStyle {
 };
 
 // One PDF font: one re-encoding map of the library. A simple TrueType font
-// takes one-byte codes (at most 256), a composite one glyph numbers.
+// takes one-byte codes (at most 256), a composite one glyph numbers; a face
+// with PostScript (CFF) outlines is always composite (CIDFontType0).
 struct FontInstance {
     FontStyle style;
     bool composite = false;
@@ -136,6 +140,8 @@ public:
     // Fails (Failure) when the face forbids embedding; warns when the face
     // is not installed and another one answers.
     void check(const FontStyle& style);
+    // True when the face itself (not a substitute) is installed.
+    bool installed(const std::string& face);
     // Re-encodes text (in codePage) for the style; a new map (PDF font)
     // starts when a simple font's 256 codes could run out, so long UTF-8
     // text comes back in several runs. Composite text (shaped as a whole)
@@ -151,13 +157,15 @@ private:
     void finishComposite(FontInstance& f, PdfWriter& pdf);
     struct Descriptor;
     Descriptor describe(const FontStyle& style);
-    int writeDescriptor(PdfWriter& pdf, const FontStyle& style, const std::string& baseFont, int flags, int fontFile);
-    int writeFontFile(PdfWriter& pdf, const std::string& streamFile, int32_t length);
+    static bool answers(const Descriptor& d, const std::string& face);
+    int writeDescriptor(PdfWriter& pdf, const FontStyle& style, const std::string& baseFont, int flags, int fontFile,
+                        bool cff);
+    int writeFontFile(PdfWriter& pdf, const std::string& streamFile, int32_t length, bool cff);
 
     WorkDir& work_;
     std::map<std::pair<FontStyle, bool>, std::vector<std::unique_ptr<FontInstance>>> fonts_;
     std::vector<FontInstance*> order_;
-    std::map<FontStyle, bool> checked_;
+    std::map<FontStyle, bool> cff_;  // checked styles: PostScript outlines?
 };
 
 // ---- Content -------------------------------------------------------------

@@ -106,6 +106,13 @@ public:
     }
 
     const FontStyle& body() const { return body_; }
+    // The first installed face of those that cover Chinese and Japanese;
+    // empty when there is none.
+    std::string cjkFace() {
+        for (const char* face : {"Noto Sans CJK JP", "Noto Sans CJK SC", "Noto Serif CJK JP", "MS Gothic"})
+            if (fonts_.installed(face)) return face;
+        return std::string();
+    }
     const FontStyle& bold() const { return bold_; }
     const FontStyle& oblique() const { return oblique_; }
     double size() const { return o_.size; }
@@ -462,6 +469,12 @@ private:
     double y_ = 0;
 };
 
+const char* const kCjkLine =
+    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xEF\xBC\x9A\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x81\xAE\xE6\x98\xA5"
+    "\xE3\x81\xAF\xE6\xA1\x9C\xE3\x81\x8C\xE3\x81\x8D\xE3\x82\x8C\xE3\x81\x84\xE3\x81\xA7\xE3\x81\x99"
+    "\xE3\x80\x82 \xE4\xB8\xAD\xE6\x96\x87\xEF\xBC\x9A\xE5\x8C\x97\xE4\xBA\xAC\xE7\x9A\x84\xE6\x98\xA5"
+    "\xE5\xA4\xA9\xE5\xBE\x88\xE7\xBE\x8E\xE3\x80\x82";
+
 void sampleReport(Layout& l, const Options& o) {
     l.setFooter("kdpdf sample report \xE2\x80\x94 page ");
     l.heading("Quarterly report (kdlib sample)");
@@ -483,6 +496,15 @@ void sampleReport(Layout& l, const Options& o) {
                  "\xD1\x86\xD1\x83\xD0\xB7\xD1\x81\xD0\xBA\xD0\xB8\xD1\x85 \xD0\xB1\xD1\x83\xD0\xBB\xD0\xBE\xD0\xBA, "
                  "\xD0\xB4\xD0\xB0 \xD0\xB2\xD1\x8B\xD0\xBF\xD0\xB5\xD0\xB9 \xD1\x87\xD0\xB0\xD1\x8E."},
                 l.body());
+    // Japanese and Chinese in a CJK face (an OpenType font with PostScript
+    // outlines when it is one of the Noto faces).
+    std::string cjk = l.cjkFace();
+    if (!cjk.empty()) {
+        l.sentences({kCjkLine}, {cjk, false, false});
+    } else {
+        fprintf(stderr, "kdpdf: note: no CJK face (such as Noto Sans CJK JP) is installed; the sample's CJK line is "
+                        "left out\n");
+    }
     l.space(4);
     l.paragraph("An oblique face for remarks: the figures below are unaudited and rounded to two places.", l.oblique(),
                 o.size, Align::Left);

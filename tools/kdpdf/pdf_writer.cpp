@@ -5,6 +5,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -154,7 +155,7 @@ std::vector<uint32_t> codePoints(const std::string& utf8) {
 }
 
 PdfWriter::PdfWriter(const std::string& path, const std::string& shownName, int version)
-    : path_(path), shown_(shownName), offsets_(1, 0) {
+    : path_(path), shown_(shownName), offsets_(1, 0), version_(version), headerVersion_(version) {
     f_ = fopen(path.c_str(), "wb");
     if (!f_) throw Failure("cannot create " + shown_ + ": " + strerror(errno));
     write(version == 14 ? "%PDF-1.4\r\n" : "%PDF-1.7\r\n");
@@ -164,6 +165,8 @@ PdfWriter::PdfWriter(const std::string& path, const std::string& shownName, int 
 PdfWriter::~PdfWriter() {
     if (f_) fclose(f_);
 }
+
+void PdfWriter::requireVersion(int version) { version_ = std::max(version_, version); }
 
 int PdfWriter::alloc() { return allocBlock(1); }
 
@@ -281,6 +284,10 @@ void PdfWriter::finish(int root, int info) {
     if (encrypt) trailer += " /Encrypt " + std::to_string(encrypt) + " 0 R";
     trailer += " >>\r\nstartxref\r\n" + std::to_string(xref) + "\r\n%%EOF\r\n";
     write(trailer);
+    if (version_ != headerVersion_) {  // the header keeps its length: offsets stay
+        if (fseek(f_, 0, SEEK_SET) != 0) throw Failure("cannot write " + shown_);
+        write("%PDF-1." + std::to_string(version_ % 10) + "\r\n");
+    }
     bool ok = fflush(f_) == 0 && !ferror(f_);
     ok = fclose(f_) == 0 && ok;
     f_ = nullptr;
