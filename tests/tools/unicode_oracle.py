@@ -1,17 +1,17 @@
-"""Python's Unicode database and codecs as oracles for the text tests.
+# Python's Unicode database and codecs as oracles for the text tests.
+#
+# unicode_oracle.py forms
+#     The Arabic Presentation Forms-B characters with the letters they stand
+#     for: one line per form, "FORM TAG BASE [SECOND]" in hexadecimal, TAG one
+#     of isolated, initial, medial, final.
+# unicode_oracle.py decode FILE CODEPAGE...
+#     One line per code page: FILE's bytes decoded, as UTF-16BE in hexadecimal.
+#     65001 is strict UTF-8, each ill-formed part one U+FFFD. In the Windows
+#     single-byte pages, a byte the codec leaves undefined maps as Windows maps
+#     it: below 0xA0 to the C1 control of the same value; from 0xA0 up to
+#     private-use characters counted up from the page's own start (1255's 0xCA
+#     is the holam haser U+05BA), else U+FFFD.
 
-unicode_oracle.py forms
-    The Arabic Presentation Forms-B characters with the letters they stand
-    for: one line per form, "FORM TAG BASE [SECOND]" in hexadecimal, TAG one
-    of isolated, initial, medial, final.
-unicode_oracle.py decode FILE CODEPAGE...
-    One line per code page: FILE's bytes decoded, as UTF-16BE in hexadecimal.
-    65001 is strict UTF-8, each ill-formed part one U+FFFD. In the Windows
-    single-byte pages, a byte the codec leaves undefined maps as Windows maps
-    it: below 0xA0 to the C1 control of the same value; from 0xA0 up to
-    private-use characters counted up from the page's own start (1255's 0xCA
-    is the holam haser U+05BA), else U+FFFD.
-"""
 import sys
 import unicodedata
 
