@@ -99,25 +99,3 @@ TEST(Rc4, PublishedVectors) {
     EXPECT_EQ(rc4Hex(std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10", 16), zeros),
               "9ac7cc9a609d1ef7b2932899cde41b975248c4959014126a6e8a84f11d1a9e1c");
 }
-
-// The same key stream in place and in uneven pieces; applied twice it gives
-// the data back.
-TEST(Rc4, InPlaceStreamingAndRoundTrip) {
-    const auto data = randomBytes(5000, 3);
-    const uint8_t key[7] = {1, 2, 3, 250, 251, 252, 0};
-    kd::Rc4State a, b;
-    kd::rc4Init(&a, key, 7);
-    std::vector<uint8_t> once(data.size());
-    kd::rc4Crypt(&a, data.data(), 0, data.size(), once.data());
-    std::vector<uint8_t> pieces = data;
-    kd::rc4Init(&b, key, 7);
-    size_t pos = 0;
-    for (size_t step : {1u, 255u, 256u, 1000u, 3488u}) {
-        kd::rc4Crypt(&b, pieces.data() + pos, 0, step, pieces.data() + pos);
-        pos += step;
-    }
-    EXPECT_EQ(once, pieces);
-    kd::rc4Init(&a, key, 7);
-    kd::rc4Crypt(&a, pieces.data(), 0, pieces.size(), pieces.data());
-    EXPECT_EQ(pieces, data);
-}
