@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct PdfCase {
     int32_t permissions;
     long firstObject;  // the objects are numbered from here
 };
+
+// The parameter as test listings and failures show it.
+void PrintTo(const PdfCase& c, std::ostream* os) {
+    *os << "owner '" << c.owner << "' user '" << c.user << "' R" << c.revision << " n " << c.keyLength << " P "
+        << c.permissions << " from object " << c.firstObject;
+}
 
 // A one-page PDF: the title string is encrypted in memory, the page content
 // in two streams through encryptFile (one plain, one compressed by zipFile
