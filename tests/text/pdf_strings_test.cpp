@@ -26,15 +26,8 @@ std::string unescape(const std::string& s) {
             out += s[i];
             continue;
         }
-        const char c = s[++i];
-        switch (c) {
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            default: out += c; break;
-        }
+        const size_t k = std::string("nrtbf").find(s[++i]);
+        out += k == std::string::npos ? s[i] : "\n\r\t\b\f"[k];
     }
     return out;
 }
@@ -64,24 +57,20 @@ TEST(PdfStrings, Escapes) {
     EXPECT_EQ(std::string(out, 4), "~~~~");
 }
 
+// Every byte of the text marks its entry with '!' (byte 0 too), unless the
+// map's first byte is 0; an empty text marks nothing.
 TEST(PdfStrings, UsedByteMap) {
-    std::string map(256, ' ');
+    std::string map(256, ' '), all;
     escape("AA", "", map.data());
-    std::string expected(256, ' ');
-    expected[65] = '!';
-    EXPECT_EQ(map, expected);
-    std::string bytes;
-    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
-    escape(bytes, "", map.data());  // byte 0 marks entry 0 with '!' too
+    EXPECT_EQ(map, std::string(65, ' ') + "!" + std::string(190, ' '));
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    escape(all, "", map.data());
     EXPECT_EQ(map, std::string(256, '!'));
     std::string off(256, '\0');
-    off[5] = 'x';
-    escape(bytes, "", off.data());
-    EXPECT_EQ(off[5], 'x');
-    EXPECT_EQ(off[65], '\0');
-    char empty[1] = {0};
-    escape("AB", "", empty);  // an empty text switches marking off
-    EXPECT_EQ(empty[0], 0);
+    escape(all, "", off.data());
+    EXPECT_EQ(off, std::string(256, '\0'));
+    escape("", "", map.data());
+    EXPECT_EQ(map, std::string(256, '!'));
 }
 
 TEST(PdfStrings, RandomBytesReadBack) {

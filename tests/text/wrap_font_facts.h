@@ -21,15 +21,7 @@ struct FontFacts {
     std::vector<int> glyphs;    // glyph ids of those characters, -1 when missing
 };
 
-inline std::string hexOf(const std::string& utf8) {
-    static const char* digits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : utf8) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
+inline std::string hexOf(const std::string& utf8) { return kdtest::hexOf(utf8.data(), utf8.size()); }
 
 inline FontFacts readFacts(const std::string& utf8Text) {
     std::string out;
