@@ -14,20 +14,8 @@ version=$(sed -n 's/^project(kdlib VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 jobs=$(nproc 2>/dev/null || echo 2)
 mkdir -p dist
 
-need() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "package: installing ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
-  fi
-}
+. scripts/packages.sh
+need() { ensure_packages package "$@"; }
 
 if [ "${1:-}" = "--windows" ]; then
   need zip

@@ -17,28 +17,14 @@ packages=(
   mupdf-tools nodejs locales
 )
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -ne 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. "$root/scripts/packages.sh"
+ensure_packages setup "${packages[@]}"
 
 # Locales the tests switch to: a comma decimal point, and one two bytes long.
 for loc in de_DE ps_AF; do
   if ! locale -a 2>/dev/null | grep -qix "$loc.utf-\?8"; then
     echo "setup: generating the locale $loc.UTF-8"
-    $SUDO localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+    as_root localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
   fi
 done
 

@@ -18,18 +18,8 @@ packages=(
   fonts-dejavu-core fonts-liberation
   qpdf poppler-utils zip unzip
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "test-windows: installing ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
-fi
+. scripts/packages.sh
+ensure_packages test-windows "${packages[@]}"
 
 # A private Wine prefix, removed at the end once the Wine server is gone.
 work=$(mktemp -d /tmp/kdlib-wine-XXXXXX)
