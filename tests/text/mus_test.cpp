@@ -107,29 +107,6 @@ TEST(Mus, NullArgumentsAndLiveMapsKept) {
     EXPECT_EQ(font.glyphs, glyphs);
 }
 
-// Random bytes under every kind of code page: output stays within
-// 4 x length, the counter moves exactly with the map, and the map finds
-// every entry it holds.
-TEST(Mus, RandomBytesKeepMapAndCounterInStep) {
-    std::mt19937 rng(11);
-    for (int32_t codePage : {0, 42, 874, 932, 1252, 1255, 1256, 65001}) {
-        for (int32_t mode : {0, 1}) {
-            HostFont font(mode);
-            for (int32_t c = 0; mode == 1 && c < 0x700; c += 3) font.glyphMap().insertIfAbsent(c, c * 7);
-            for (int round = 0; round < 200; ++round) {
-                std::string text(rng() % 120, '\0');
-                for (char& c : text) c = static_cast<char>(rng());
-                const size_t before = font.charMap().size();
-                const int32_t counter = font.next;
-                const std::string digits = font.encode(text, codePage);
-                ASSERT_EQ(static_cast<size_t>(font.next - counter), font.charMap().size() - before) << codePage;
-                ASSERT_EQ(digits.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-            }
-            for (const auto& [unit, code] : font.charMap()) ASSERT_EQ(*font.charMap().find(unit), code);
-        }
-    }
-}
-
 // One-byte mode shapes Arabic code pages straight from the bytes, codes
 // cached per byte and context; the same text in UTF-8 takes the general
 // route (convert, shape, encode) and must give the same digits and map.

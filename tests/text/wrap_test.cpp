@@ -2,6 +2,7 @@
 // measured against the advances fontTools reads from the font.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,8 @@ namespace {
 constexpr float kSize = 10.0f;
 const char* kFace = "DejaVu Sans";
 
-struct Line {
-    int first, last, width;
-    bool operator==(const Line& o) const { return first == o.first && last == o.last && width == o.width; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Line& l) {
-    return os << "(" << l.first << "," << l.last << " w" << l.width << ")";
-}
+// first and last character (from 1), width
+using Line = std::array<int32_t, 3>;
 
 // ww's three metric entries and its lines.
 std::pair<std::vector<int32_t>, std::vector<Line>> wrap(const std::string& text, float maxWidth, int wordWrap,
@@ -58,6 +53,7 @@ protected:
         return static_cast<float>(static_cast<double>(pixels) * 100.0 / 96);
     }
     static float w(const std::string& ascii) { return w(std::u16string(ascii.begin(), ascii.end())); }
+    static int whole(const std::u16string& text) { return static_cast<int>(w(text)); }
     static int whole(const std::string& ascii) { return static_cast<int>(w(ascii)); }
     static float ellipsis() { return w(u"\u2026"); }
 
@@ -106,16 +102,17 @@ TEST_F(Wrap, LongParagraphLinesStayWithinTheMaximum) {
     ASSERT_GT(lines.size(), 3u);
     int next = 1;
     for (const Line& l : lines) {
-        EXPECT_EQ(l.first, next);
-        EXPECT_LE(l.width, 1500);
-        if (l.last < static_cast<int>(text.size())) {
+        const auto [first, last, width] = l;
+        EXPECT_EQ(first, next);
+        EXPECT_LE(width, 1500);
+        if (last < static_cast<int>(text.size())) {
             // Every line but the last ends before a space; its width is
             // that of the line without its trailing spaces.
-            EXPECT_EQ(text[l.last], ' ') << l;
-            const std::string shown = text.substr(l.first - 1, l.last - l.first + 1);
-            EXPECT_EQ(l.width, whole(shown.substr(0, shown.find_last_not_of(' ') + 1))) << l;
+            EXPECT_EQ(text[last], ' ') << last;
+            const std::string shown = text.substr(first - 1, last - first + 1);
+            EXPECT_EQ(width, whole(shown.substr(0, shown.find_last_not_of(' ') + 1))) << first;
         }
-        next = l.last + 1;
+        next = last + 1;
     }
     EXPECT_EQ(next, static_cast<int>(text.size()) + 1);
 }
@@ -129,18 +126,11 @@ TEST_F(Wrap, UnicodeCodePagesGoToTheUtf16Twin) {
         be += {static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
     }
     const float column = w(units.substr(0, 4)) + 1;
-    auto lines = [&](const std::string& text, uint16_t cp) {
-        std::vector<int32_t> array(3 + 3 * 12, 0);
-        const int32_t n = ww(text.data(), kFace, kSize, 0, 0, column, array.data(), 1, cp, 0);
-        array.resize(3 + 3 * std::max(0, n));
-        return array;
-    };
-    const std::vector<int32_t> expected = lines("\xe1\xe2\xe3 \xe4\xe5", 1253);
-    ASSERT_EQ(expected.size(), 3u + 6u);
-    EXPECT_EQ(expected[5], static_cast<int>(w(units.substr(0, 3))));
-    EXPECT_EQ(lines("\xce\xb1\xce\xb2\xce\xb3 \xce\xb4\xce\xb5", 65001), expected);
-    EXPECT_EQ(lines(le, 1200), expected);
-    EXPECT_EQ(lines(be, 1201), expected);
+    const auto expected = wrap("\xe1\xe2\xe3 \xe4\xe5", column, 1, 1253);
+    EXPECT_EQ(expected.second, (std::vector<Line>{{1, 3, whole(u"\u03b1\u03b2\u03b3")}, {4, 6, whole(u" \u03b4\u03b5")}}));
+    EXPECT_EQ(wrap("\xce\xb1\xce\xb2\xce\xb3 \xce\xb4\xce\xb5", column, 1, 65001), expected);
+    EXPECT_EQ(wrap(le, column, 1, 1200), expected);
+    EXPECT_EQ(wrap(be, column, 1, 1201), expected);
 }
 
 TEST(WrapFailures, NullPointersAndOddSizes) {
