@@ -33,10 +33,7 @@ TEST(ZipFile, DeflatesWhatFollowsTheStreamLine) {
         std::string header, data;
     };
     std::vector<Case> cases;
-    for (size_t n : {0u, 1u, 4095u, 4096u, 4097u, 8192u, 100000u}) {
-        const std::string data = mixedData(n, static_cast<unsigned>(n));
-        cases.push_back({data, "FlateDecode", "stream\r\n", data});
-    }
+    for (size_t n : {0u, 4095u, 4096u, 4097u, 100000u}) cases.push_back({mixedData(n, 7), "FlateDecode", "stream\r\n", mixedData(n, 7)});
     const std::string later = mixedData(5000, 1) + "\r\nstream\r\n";  // a later stream line is data
     cases.push_back({"<< /Type /X >>\r\nstream\r\n" + later, "FlateDecode", "<< /Type /X >>\r\nstream\r\n", later});
     cases.push_back({"<< /Type /Y >>\n", "FlateDecode", "<< /Type /Y >>\n", ""});  // no stream line: no data
@@ -44,7 +41,6 @@ TEST(ZipFile, DeflatesWhatFollowsTheStreamLine) {
     const std::string multi = std::string("<< /A 1\r\n/B (x\0y)\r\n", 19) + "/C " + std::string(9000, 'c') +
                               "\r\n>>\r\nstream\r\n";
     cases.push_back({multi + "payload", "", multi, "payload"});
-    cases.push_back({"plain data", "", "stream\r\n", "plain data"});
     cases.push_back({"plain data", nullptr, "stream\r\n", "plain data"});
     cases.push_back({"plain data", "LZWDecode", "stream\r\n", ""});
 
@@ -65,37 +61,29 @@ TEST(ZipFile, DeflatesWhatFollowsTheStreamLine) {
             EXPECT_EQ(data, c.data);
         }
     }
-    EXPECT_EQ(zipFile(dir.file("in").c_str(), dir.file("out").c_str(), nullptr, nullptr), 1);
 }
 
-TEST(UnzipFile, RoundTripAndDamagedStreams) {
+// zlib's own streams decode; streams cut short (at a 1024-byte read
+// boundary and inside a read), empty or not zlib are refused.
+TEST(UnzipFile, ZlibStreamsWholeOrRefused) {
     kdtest::TempDir dir;
-    for (size_t n : {0u, 1023u, 1024u, 70000u, 300000u}) {
-        // Highly compressible data makes each 1024-byte read fill the
-        // 65000-byte output area more than once.
+    for (size_t n : {0u, 1024u, 70000u, 300000u}) {
+        // Highly compressible data fill the 65000-byte output area more
+        // than once per 1024-byte read.
         const std::string data = n == 300000 ? std::string(n, 'q') : mixedData(n, 9);
-        writeFile(dir.file("in"), data);
-        int32_t length = 0;
-        ASSERT_EQ(zipFile(dir.file("in").c_str(), dir.file("z").c_str(), "FlateDecode", &length), 1);
-        writeFile(dir.file("z"), readText(dir.file("z")).substr(8));
+        std::string packed(compressBound(static_cast<uLong>(n)), '\0');
+        uLongf packedSize = static_cast<uLongf>(packed.size());
+        compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(data.data()),
+                  static_cast<uLong>(n), 6);
+        packed.resize(packedSize);
+        writeFile(dir.file("z"), packed);
         ASSERT_EQ(unzipFile(dir.file("z").c_str(), dir.file("back").c_str()), 1) << n;
         EXPECT_EQ(readText(dir.file("back")), data) << n;
-    }
-    // A stream zlib made in one shot.
-    const std::string data = mixedData(50000, 4);
-    std::string packed(compressBound(static_cast<uLong>(data.size())), '\0');
-    uLongf packedSize = static_cast<uLongf>(packed.size());
-    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(data.data()),
-              static_cast<uLong>(data.size()), 6);
-    packed.resize(packedSize);
-    writeFile(dir.file("z"), packed);
-    ASSERT_EQ(unzipFile(dir.file("z").c_str(), dir.file("back").c_str()), 1);
-    EXPECT_EQ(readText(dir.file("back")), data);
-    // Not zlib, cut short at a 1024-byte read boundary and inside a read,
-    // empty.
-    for (const std::string& bad : {std::string("not a zlib stream at all"), packed.substr(0, 1024),
-                                   packed.substr(0, packed.size() - 3), std::string()}) {
-        writeFile(dir.file("z"), bad);
-        EXPECT_EQ(unzipFile(dir.file("z").c_str(), dir.file("back").c_str()), -42) << bad.size();
+        if (n != 70000) continue;
+        for (const std::string& bad : {std::string("not a zlib stream at all"), packed.substr(0, 1024),
+                                       packed.substr(0, packed.size() - 3), std::string()}) {
+            writeFile(dir.file("z"), bad);
+            EXPECT_EQ(unzipFile(dir.file("z").c_str(), dir.file("back").c_str()), -42) << bad.size();
+        }
     }
 }

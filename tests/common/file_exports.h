@@ -1,5 +1,6 @@
-// The bad names every file-to-file export must survive without losing
-// anything.
+// Every export that reads one named file and writes another, and the bad
+// names each must survive without losing anything (run by
+// tests/codec/encoders_test.cpp).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,17 +11,42 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "kdlib.h"
 
 namespace kdtest {
+
+struct FileExport {
+    const char* name;
+    std::string input;  // a file the export accepts; empty: a short PDF stream object
+    int failure;
+    std::function<int(const char* in, const char* out)> call;
+};
+
+inline const std::vector<FileExport>& fileExports() {
+    static const uint8_t key[16] = {9, 8, 7, 6, 5};
+    static const std::vector<FileExport> rows = {
+        {"encryptFile", "", 0, [](const char* in, const char* out) { return encryptFile(in, out, 3, 0, key, 0, 2, 5); }},
+        {"base64", "", 0, base64},
+        {"esab64", "", 0, esab64},
+        {"HEXFile", "", 0, [](const char* in, const char* out) { return HEXFile(in, out, 4); }},
+        {"zipFile", "", 0,
+         [](const char* in, const char* out) {
+             int32_t length = 1234;
+             const int r = zipFile(in, out, "FlateDecode", &length);
+             return length == 1234 ? r : -9999;  // set only on success
+         }},
+        {"unzipFile", "", 0, unzipFile},
+    };
+    return rows;
+}
 
 // Calls the export with, in this order: a missing input, a folder as input,
 // an output in a missing folder, the input as output, the input as output
 // through a hard link (and on Linux a symbolic one), and null names. Each
-// call must return `failure`, create no output and leave the input as it
-// was. Returns what the calls wrote on standard error.
-inline std::string expectBadNamesLoseNothing(const TempDir& dir, const std::function<int(const char*, const char*)>& call,
-                                             int failure = 0) {
-    const std::string in = dir.file("in"), content = "<< /L 1 >>\r\nstream\r\nsome bytes";
+// call must return the row's failure value, create no output and leave the
+// input as it was. Returns what the calls wrote on standard error.
+inline std::string expectBadNamesLoseNothing(const TempDir& dir, const FileExport& e) {
+    const std::string in = dir.file("in"), content = e.input.empty() ? "<< /L 1 >>\r\nstream\r\nsome bytes" : readText(e.input);
     writeFile(in, content);
     run("ln -f " + quote(in) + " " + quote(dir.file("hard")));
     std::vector<std::pair<std::string, std::string>> names{{dir.file("missing"), dir.file("out")},
@@ -35,11 +61,11 @@ inline std::string expectBadNamesLoseNothing(const TempDir& dir, const std::func
 #endif
     testing::internal::CaptureStderr();
     for (const auto& [from, to] : names) {
-        EXPECT_EQ(call(from.c_str(), to.c_str()), failure) << from << " -> " << to;
-        EXPECT_FALSE(fileExists(dir.file("out"))) << from << " -> " << to;
-        EXPECT_EQ(readText(in), content) << from << " -> " << to;
+        EXPECT_EQ(e.call(from.c_str(), to.c_str()), e.failure) << e.name << ": " << from << " -> " << to;
+        EXPECT_FALSE(fileExists(dir.file("out"))) << e.name << ": " << from << " -> " << to;
+        EXPECT_EQ(readText(in), content) << e.name << ": " << from << " -> " << to;
     }
-    EXPECT_EQ(call(nullptr, nullptr), failure);
+    EXPECT_EQ(e.call(nullptr, nullptr), e.failure) << e.name;
     return testing::internal::GetCapturedStderr();
 }
 

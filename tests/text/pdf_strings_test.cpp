@@ -44,14 +44,12 @@ std::string picture(const std::string& text) {
 TEST(PdfStrings, Escapes) {
     EXPECT_EQ(escape("a(b)c\\d", ""), "a\\(b\\)c\\\\d");
     EXPECT_EQ(escape("x\r\ny", ") ' ("), "x) ' (y");
-    EXPECT_EQ(escape("x\r\ny", ""), "x\\r\\ny");
     EXPECT_EQ(escape("x\r\ny", nullptr), "x\\r\\ny");
     EXPECT_EQ(escape("\b\t\f\x80\xFF", ""), "\\b\\t\f\x80\xFF");
     EXPECT_EQ(escape("a\nb\rc", "T*"), "abT*c");  // a lone LF vanishes, a lone CR is replaced
     EXPECT_EQ(escape("\r\r", "LONGER"), "LONGERLONGER");
     char out[4] = {'~', '~', '~', '~'};
-    EXPECT_EQ(mkPDFString("ab", 0, "", out, nullptr), 0);
-    EXPECT_EQ(mkPDFString("ab", -1, "", out, nullptr), 0);
+    for (int32_t length : {0, -1}) EXPECT_EQ(mkPDFString("ab", length, "", out, nullptr), 0);
     EXPECT_EQ(mkPDFString(nullptr, 2, "", out, nullptr), 0);
     EXPECT_EQ(mkPDFString("ab", 2, "", nullptr, nullptr), 0);
     EXPECT_EQ(std::string(out, 4), "~~~~");
@@ -65,12 +63,11 @@ TEST(PdfStrings, UsedByteMap) {
     EXPECT_EQ(map, std::string(65, ' ') + "!" + std::string(190, ' '));
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     escape(all, "", map.data());
+    escape("", "", map.data());
     EXPECT_EQ(map, std::string(256, '!'));
     std::string off(256, '\0');
     escape(all, "", off.data());
     EXPECT_EQ(off, std::string(256, '\0'));
-    escape("", "", map.data());
-    EXPECT_EQ(map, std::string(256, '!'));
 }
 
 TEST(PdfStrings, RandomBytesReadBack) {
@@ -91,7 +88,6 @@ TEST(PdfStrings, RandomBytesReadBack) {
 
 TEST(PdfStrings, NumberPictures) {
     EXPECT_EQ(picture("999,999.99"), "###,##0.00");
-    EXPECT_EQ(picture("99"), "##");
     EXPECT_EQ(picture(".99"), ".00");
     EXPECT_EQ(picture("9.9.9"), "0.0.0");
     EXPECT_EQ(picture("$ #,##9.9 %"), "$ #,##0.0 %");

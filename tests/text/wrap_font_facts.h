@@ -53,11 +53,4 @@ inline long pixels(const FontFacts& f, int index, int ppem) {
     return std::lround(static_cast<double>(f.advances.at(index)) * ppem / f.upem);
 }
 
-// Width in thousandths of an inch of characters [from, from + count).
-inline float widthOf(const FontFacts& f, int from, int count, int ppem) {
-    long extent = 0;
-    for (int i = from; i < from + count; ++i) extent += pixels(f, i, ppem);
-    return static_cast<float>(static_cast<double>(extent) * 100.0 / 96);
-}
-
 }  // namespace wraptest

