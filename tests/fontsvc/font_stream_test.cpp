@@ -48,7 +48,7 @@ TEST(FontStream, ChunksOf2000WithSyncPointsThenTheFinish) {
         std::string header = "/Filter /FlateDecode\r\n/Length1 " + std::to_string(size) + "\r\n>>\r\nstream\r\n";
         EXPECT_EQ(s.header, header);
         EXPECT_EQ(result, static_cast<int32_t>(s.data.size()));
-        EXPECT_EQ(fonttest::inflateAll(s.data), program);
+        EXPECT_EQ(kdtest::inflateAll(s.data), program);
         size_t chunks = (size + 1999) / 2000;
         ASSERT_EQ(rec.reads.size(), chunks);
         for (size_t k = 0; k < chunks; ++k) {
