@@ -1,3 +1,5 @@
+// The font processor: texts gathered per font key, one subset file per
+// font.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,19 +31,20 @@ TEST(FontProcessor, KeysNumbersAndStyles) {
     EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(0, ""), 0);
     EXPECT_EQ(_zo_fontProcessor_Destroy(0), 0);
 
-    kd::FontKeyParts p = kd::splitFontKey("ArialB-000000");
-    EXPECT_EQ(p.faceName, "Arial");
-    EXPECT_TRUE(p.bold);
-    EXPECT_FALSE(p.italic);
-    p = kd::splitFontKey("Arialb-000000");
-    EXPECT_FALSE(p.bold);
-    p = kd::splitFontKey("Times New Roman-I------");
-    EXPECT_EQ(p.faceName, "Times New Roman");
-    EXPECT_TRUE(p.italic);
-    p = kd::splitFontKey("short");  // outside the key format: all face name
-    EXPECT_EQ(p.faceName, "short");
-    p = kd::splitFontKey(std::string(40, 'F') + "BI000000");
-    EXPECT_EQ(p.faceName.size(), 31u);
+    // Outside the key format the whole key is the face name.
+    struct Case {
+        std::string key, face;
+        bool bold, italic;
+    } cases[] = {{"ArialB-000000", "Arial", true, false},
+                 {"Arialb-000000", "Arial", false, false},
+                 {"Times New Roman-I------", "Times New Roman", false, true},
+                 {"short", "short", false, false},
+                 {std::string(40, 'F') + "BI000000", std::string(31, 'F'), true, true}};
+    for (const Case& c : cases) {
+        kd::FontKeyParts p = kd::splitFontKey(c.key);
+        EXPECT_EQ(p.faceName + std::to_string(p.bold) + std::to_string(p.italic),
+                  c.face + std::to_string(c.bold) + std::to_string(c.italic));
+    }
 }
 
 TEST(FontProcessor, CharactersAreUtf16UnitsPerFont) {

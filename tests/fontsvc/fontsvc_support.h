@@ -13,13 +13,13 @@
 
 namespace fonttest {
 
-// Folder with KdRestricted.ttf, KdPair.ttc, KdSymbol.ttf, KdCff.otf and
-// KdCff2.otf, made once per process and announced to the font matcher
-// through KDLIB_FONT_DIRS.
+// Folder with font_make.py's fonts (KdRestricted.ttf, KdPair.ttc,
+// KdSymbol.ttf, KdCff.otf, KdCff2.otf ...), made once per process and
+// announced to the font matcher through KDLIB_FONT_DIRS.
 inline const std::string& testFontDir() {
     static kdtest::TempDir* dir = [] {
         auto* d = new kdtest::TempDir;
-        EXPECT_EQ(kdtest::runPython("font_make.py", {"faces", kdtest::dejaVuPath(), d->path()}), 0);
+        EXPECT_EQ(kdtest::runPython("font_make.py", {"kinds", d->path()}), 0);
         kdtest::setEnv("KDLIB_FONT_DIRS", d->path());
         return d;
     }();

@@ -1,19 +1,15 @@
 #!/usr/bin/env python3
-"""Builds the fonts the font tests need, with fontTools.
-
-usage: font_make.py kinds OUTDIR         every font of KINDS as OUTDIR/KIND.ttf (.ttc, .otf)
-       font_make.py faces DEJAVU OUTDIR  the faces the font service finds through KDLIB_FONT_DIRS:
-           KdRestricted.ttf (fsType 2, restricted licence), KdPair.ttc ("Kd Pair One", and
-           "Kd Pair Two" with digits only), KdSymbol.ttf, KdCff.otf (the "cff" kind) and
-           KdCff2.otf (CFF2 outlines, a kind the engine does not subset)
-       font_make.py collection OUT.ttc FONT FAMILY [FONT FAMILY ...]  members renamed
-"""
+# Builds the fonts the font tests need, with fontTools.
+#
+# usage: font_make.py kinds OUTDIR  every font of KINDS as OUTDIR/KIND.ttf (.ttc for
+#            collections, .otf for PostScript outlines); the Kd ones are the faces the font
+#            service tests find through KDLIB_FONT_DIRS
+#        font_make.py collection OUT.ttc FONT FAMILY [FONT FAMILY ...]  members renamed
 import array
 import os
 import struct
 import sys
 
-from fontTools import subset
 from fontTools.cffLib import FDArrayIndex, FDSelect, FontDict, PrivateDict, SubrsIndex
 from fontTools.fontBuilder import FontBuilder
 from fontTools.misc.psCharStrings import T2CharString
@@ -45,9 +41,9 @@ def composite(parts):
     return g
 
 
+# Boxes: .notdef, space, one glyph per character, then `extra`; glyph k
+# advances 500 + 10 k (600 each when mono).
 def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=()):
-    """Boxes: .notdef, space, one glyph per character, then `extra`;
-    glyph k advances 500 + 10 k (600 each when mono)."""
     order = [".notdef", "space"] + ["u%04X" % c for c in chars] + [n for n, _ in extra]
     glyphs = {".notdef": box(50, 0, 450, 700), "space": Glyph(), **dict(extra)}
     for i, c in enumerate(chars):
@@ -65,8 +61,8 @@ def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mon
     return fb.font
 
 
+# subtables: (platform, encoding, format, mapping) each.
 def set_cmap(font, subtables):
-    """subtables: (platform, encoding, format, mapping) each."""
     font["cmap"].tables = []
     for plat, enc, fmt, mapping in subtables:
         st = cmap_format_4(4) if fmt == 4 else cmap_format_12(12)
@@ -75,8 +71,8 @@ def set_cmap(font, subtables):
     return font
 
 
+# Only a (3,0) map, at U+F020..; code page range 1 the symbol bit.
 def symbol_font(family="Test Symbol", version=1):
-    """Only a (3,0) map, at U+F020..; code page range 1 the symbol bit."""
     chars = [0xF020, 0xF041, 0xF042]
     font = set_cmap(base_font(family, chars=chars), [(3, 0, 4, {c: "u%04X" % c for c in chars})])
     os2 = font["OS/2"]
@@ -95,9 +91,9 @@ def rename(font, family):
     return font
 
 
+# Changes a saved font's bytes: edit(data, tables) with tables tag ->
+# (directory entry offset, table offset).
 def patched(path, edit):
-    """Changes a saved font's bytes: edit(data, tables) with tables tag ->
-    (directory entry offset, table offset)."""
     data = bytearray(open(path, "rb").read())
     tables = {}
     for i in range(struct.unpack(">H", data[4:6])[0]):
@@ -142,12 +138,12 @@ CFF_GLYPHS = {
 }
 
 
+# PostScript outlines with nested local and global subroutines, a global
+# one calling a local one, hint masks, and (name-keyed) a glyph built of two
+# others by its endchar. CID-keyed: two Font DICTs with subroutines of their
+# own chosen by a format 3 FDSelect, and CIDs that are not the glyph
+# numbers. Glyph k advances 500 + 10 k.
 def cff_font(cid, family="Test Cff"):
-    """PostScript outlines with nested local and global subroutines, a
-    global one calling a local one, hint masks, and (name-keyed) a glyph
-    built of two others by its endchar. CID-keyed: two Font DICTs with
-    subroutines of their own chosen by a format 3 FDSelect, and CIDs that
-    are not the glyph numbers. Glyph k advances 500 + 10 k."""
     order = list(CFF_GLYPHS)
     names = [".notdef"] + ["cid%05d" % (10 + g) for g in range(1, len(order))] if cid else order
     fb = FontBuilder(1000, isTTF=False)
@@ -197,8 +193,8 @@ def finish(fb, metrics, family):
     return fb.font
 
 
+# Printable ASCII as boxes of growing widths in a CFF2 table.
 def cff2_font():
-    """Printable ASCII as boxes of growing widths in a CFF2 table."""
     names = [".notdef", "space"] + ["c%02X" % c for c in range(0x21, 0x7F)]
     fb = FontBuilder(1000, isTTF=False)
     fb.setupGlyphOrder(names)
@@ -208,34 +204,16 @@ def cff2_font():
     return finish(fb, {n: (400 + 5 * i, 50) for i, n in enumerate(names)}, "Kd Cff2")
 
 
-def dejavu_with(source, text, family):
-    font = TTFont(source)
-    options = subset.Options()
-    options.name_IDs, options.notdef_outline, options.layout_features, options.hinting = ["*"], True, [], False
-    options.drop_tables += ["FFTM"]
-    sub = subset.Subsetter(options)
-    sub.populate(text=text)
-    sub.subset(font)
-    return rename(font, family)
-
-
-def with_tables(font, **tables):
-    for tag, table in tables.items():
-        font[tag.replace("_", " ")] = table
+# 13 tables: cvt, fpgm and prep besides the usual ten.
+def thirteen():
+    font = base_font()
+    font["cvt "] = newTable("cvt ")
+    font["cvt "].values = array.array("h", [0, 10, 20])
+    for tag in ("fpgm", "prep"):
+        font[tag] = newTable(tag)
+        font[tag].program = ttProgram.Program()
+        font[tag].program.fromBytecode(b"\xb0\x01")  # PUSHB[0] 1
     return font
-
-
-def program_table(tag):
-    t = newTable(tag)
-    t.program = ttProgram.Program()
-    t.program.fromBytecode(b"\xb0\x01")  # PUSHB[0] 1
-    return t
-
-
-def cvt_table():
-    t = newTable("cvt ")
-    t.values = array.array("h", [0, 10, 20])
-    return t
 
 
 UNI, SYM = {0x41: "u0041", 0x42: "u0042"}, {0xF041: "u0043"}
@@ -270,8 +248,7 @@ KINDS = {
     "mono": lambda: (base_font(mono=True), None),
     "composite": lambda: (set_cmap(base_font(chars=(0x41, 0x42), extra=COMPOSITES), [(3, 1, 4, {
         0x20: "space", 0x41: "u0041", 0x42: "u0042", 0xE1: "aacute", 0xC5: "Aring2"})]), None),
-    "thirteen": lambda: (with_tables(base_font(), cvt_=cvt_table(), fpgm=program_table("fpgm"),
-                                     prep=program_table("prep")), None),
+    "thirteen": lambda: (thirteen(), None),
     "outoforder": lambda: (base_font(upem=2048), lambda d, t: reorder(d, t, [
         "post", "name", "maxp", "loca", "hmtx", "glyf", "cmap", "hhea", "head", "OS/2"])),
     "os2v0": lambda: (os2(base_font(), version=0), None),
@@ -284,6 +261,11 @@ KINDS = {
     "cffcid": lambda: (cff_font(True), None),
     "collection": lambda: ([base_font("Sample"), base_font("Sample Math", chars=(0x41, 0x44)),
                             base_font("Other", chars=(0x45,))], None),
+    "KdRestricted": lambda: (os2(base_font("Kd Restricted", chars=range(0x21, 0x7F)), fsType=2), None),
+    "KdPair": lambda: ([base_font("Kd Pair One"), base_font("Kd Pair Two", chars=range(0x30, 0x3A))], None),
+    "KdSymbol": lambda: (symbol_font("Kd Symbol"), None),
+    "KdCff": lambda: (cff_font(False, "Kd Cff"), None),
+    "KdCff2": lambda: (cff2_font(), None),
 }
 
 
@@ -296,24 +278,15 @@ def collection(out, fonts):
 def main():
     command, args = sys.argv[1], sys.argv[2:]
     if command == "kinds":
-        for kind in KINDS:
-            font, edit = KINDS[kind]()
-            path = os.path.join(args[0], kind + (".ttc" if kind == "collection" else ".otf" if "cff" in kind else ".ttf"))
-            if kind == "collection":
-                collection(path, font)
-            else:
-                font.save(path, reorderTables=True)
+        for kind, make in KINDS.items():
+            font, edit = make()
+            if isinstance(font, list):
+                collection(os.path.join(args[0], kind + ".ttc"), font)
+                continue
+            path = os.path.join(args[0], kind + (".otf" if "CFF " in font or "CFF2" in font else ".ttf"))
+            font.save(path, reorderTables=True)
             if edit:
                 patched(path, edit)
-    elif command == "faces":
-        source, out = args
-        letters = "".join(chr(c) for c in range(0x20, 0x7F))
-        os2(dejavu_with(source, letters, "Kd Restricted"), fsType=2).save(os.path.join(out, "KdRestricted.ttf"))
-        collection(os.path.join(out, "KdPair.ttc"), [dejavu_with(source, letters, "Kd Pair One"),
-                                                     dejavu_with(source, " 0123456789", "Kd Pair Two")])
-        symbol_font("Kd Symbol").save(os.path.join(out, "KdSymbol.ttf"))
-        cff_font(False, "Kd Cff").save(os.path.join(out, "KdCff.otf"))
-        cff2_font().save(os.path.join(out, "KdCff2.otf"))
     elif command == "collection":
         collection(args[0], [rename(TTFont(p), f) for p, f in zip(args[1::2], args[2::2])])
     else:

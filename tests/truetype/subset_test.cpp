@@ -23,30 +23,6 @@ int32_t subsetOfCodes(FileFont& font, std::initializer_list<int> used, const std
 
 }  // namespace
 
-TEST(Subset, CodesOfCodePage1252InDejaVuSans) {
-    TempDir dir;
-    FileFont font(dejaVuPath());
-    const int32_t gA = font->unicodeMap().find(0x41), gE = font->unicodeMap().find(0xE9);
-    std::vector<uint16_t> widths;
-    std::string out = dir.file("s.ttf");
-    const int32_t size = subsetOfCodes(font, {65, 233}, out, widths);
-    EXPECT_EQ(size, static_cast<int32_t>(readFile(out).size()));
-    EXPECT_TRUE(font->missingCodeList().empty());
-    auto glyphs = font->glyphList();
-    EXPECT_TRUE(std::count(glyphs.begin(), glyphs.end(), gA) && std::count(glyphs.begin(), glyphs.end(), gE));
-    EXPECT_TRUE(std::is_sorted(glyphs.begin(), glyphs.end()));
-    EXPECT_EQ(widths[0], 1);
-    EXPECT_EQ(widths[1], 255);
-    FileFont fresh(dejaVuPath());
-    for (int c = 0; c < 256; ++c) {
-        int32_t g = c == 65 ? gA : c == 233 ? gE : -1;  // the others: the last advance
-        ASSERT_EQ(widths[2 + c], g < 0 ? fresh->advanceWidths().back() : fresh->glyphWidth(g)) << c;
-    }
-    EXPECT_EQ(widths[67], 684);  // DejaVu Sans "A": 1401 / 2048 em
-    // eacute is a composite: its components come along and it draws whole.
-    EXPECT_TRUE(keptOk(dejaVuPath(), out, *font.font, {"--tables", kAllTables, "--draw", "A,eacute"}));
-}
-
 TEST(Subset, MissingCodesAreReplacedBySpaceOrLeftOutOfSymbolFonts) {
     TempDir dir;
     FileFont plain(builtFont("plain"));
@@ -164,29 +140,6 @@ TEST(Subset, MissingCharacterTakesTheSmallestCharactersGlyph) {
     ASSERT_GT(font->writeSubsetForCharacters(chars, dir.file("s.ttf").c_str()), 0);
     EXPECT_TRUE(font->missingCodeList().empty());
     EXPECT_EQ(font->glyphList(), (std::vector<int32_t>{font->unicodeMap().find(0x42), font->unicodeMap().find(0x43)}));
-}
-
-TEST(Subset, ReadBackInChunksAndUnwritableFile) {
-    TempDir dir;
-    FileFont font(dejaVuPath());
-    std::set<uint32_t> chars{0x41, 0x42};
-    std::string out = dir.file("s.ttf");
-    int32_t size = font->writeSubsetForCharacters(chars, out.c_str());
-    Bytes back;
-    uint8_t chunk[1000];
-    for (uint32_t at = 0; at < static_cast<uint32_t>(size); at += sizeof chunk) {
-        size_t n = font->readSubsetChunk(at, chunk, sizeof chunk, out.c_str());
-        back.insert(back.end(), chunk, chunk + n);
-    }
-    font->closeSubsetFile();
-    EXPECT_EQ(back, readFile(out));
-
-    kd::TrueTypeFont other("x", "unused.log");
-    std::memset(chunk, 0x5A, sizeof chunk);
-    EXPECT_EQ(other.readSubsetChunk(0, chunk, 10, dir.file("missing.ttf").c_str()), 0u);
-    EXPECT_EQ(chunk[0], 0x5A);
-    FileFont second(dejaVuPath());
-    EXPECT_EQ(second->writeSubsetForCharacters(chars = {0x41}, dir.file("no/such/dir/s.ttf").c_str()), 0);
 }
 
 TEST(UndefinedCodes, CodePageUndefinedCodesJoinTheMissingList) {
