@@ -1,11 +1,12 @@
 // The font processor: texts gathered per font key, one subset file per
 // font.
+#include "fontsvc/font_processor.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
-#include "fontsvc/font_processor.h"
 #include "fontsvc/fontsvc_support.h"
 #include "kdlib.h"
 

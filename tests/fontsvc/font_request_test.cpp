@@ -1,6 +1,8 @@
 // getFParam's requests: metrics, widths and the descriptor against
 // fontTools, the glyph map, and embedding (whole fonts and subsets) with
 // its refusals.
+#include "fontsvc/font_request.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "fontsvc/font_request.h"
 #include "fontsvc/font_stream.h"
 #include "fontsvc/fontsvc_support.h"
 #include "frame/handle_registry.h"
@@ -22,14 +23,13 @@ namespace {
 
 const char* kFace = "DejaVu Sans";
 
-int32_t request(uint16_t code, int32_t* record, const char* face = kFace, float size = 12,
-                const char* file = nullptr) {
+int32_t request(uint16_t code, int32_t* record, const char* face = kFace, float size = 12, const char* file = nullptr) {
     return getFParam("", face, size, 0, 0, code, record, nullptr, 1252, file, 0, nullptr);
 }
 
 // An embedding request (8, 9, 10 with flags) writing `stream` and `program`.
-int32_t embed(const std::string& stream, const char* face, uint16_t code, const std::string& program,
-              int32_t map = 0, int32_t* record = nullptr, uint16_t* widths = nullptr, const char* mask = nullptr) {
+int32_t embed(const std::string& stream, const char* face, uint16_t code, const std::string& program, int32_t map = 0,
+              int32_t* record = nullptr, uint16_t* widths = nullptr, const char* mask = nullptr) {
     return getFParam(stream.c_str(), face, 12, 0, 0, code, record, mask, 1252, program.c_str(), map, widths);
 }
 
@@ -134,8 +134,8 @@ TEST(FontRequest, UsedCodeMaskSubsetKeepsTheCharacterMapUnlessGlyphNumbersAreAsk
                                          1508 * 1000 / 2048, 0xEEEE}));
         // eacute is a composite: its components come along and it draws whole.
         auto report = fonttest::checkProgram(subset, kdtest::dejaVuPath(), "A\xc3\xa9", {"--draw", "A,eacute"});
-        EXPECT_EQ(report["tables"], flags ? "OS/2 glyf head hhea hmtx loca maxp name"
-                                          : "OS/2 cmap glyf head hhea hmtx loca maxp name");
+        EXPECT_EQ(report["tables"],
+                  flags ? "OS/2 glyf head hhea hmtx loca maxp name" : "OS/2 cmap glyf head hhea hmtx loca maxp name");
     }
 }
 
@@ -265,7 +265,8 @@ TEST(FontRequest, CffFaceGivesAnOpenTypeSubset) {
     EXPECT_EQ(glyphOf, (std::map<int32_t, int32_t>{{'A', 2}, {'C', 4}, {0xC1, 7}}));
     EXPECT_EQ(std::vector<uint16_t>(widths.begin(), widths.begin() + 8),
               (std::vector<uint16_t>{0, 2, 540, 520, 570, 4, 2, 7}));
-    fonttest::checkProgram(program, source, "", {"--glyphs", "2,4,6,7", "--tables", "CFF ,OS/2,head,hhea,hmtx,maxp,name"});
+    fonttest::checkProgram(program, source, "",
+                           {"--glyphs", "2,4,6,7", "--tables", "CFF ,OS/2,head,hhea,hmtx,maxp,name"});
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // The font stream: the program read in chunks of 2000 bytes, deflated with
 // a sync point after each, and optionally copied to a file.
+#include "fontsvc/font_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "fontsvc/font_stream.h"
 #include "fontsvc/fontsvc_support.h"
 
 namespace {
@@ -17,7 +18,8 @@ TEST(FontStream, ChunksOf2000WithSyncPointsThenTheFinish) {
     for (size_t size : {4500u, 2000u, 1u, 6001u}) {
         std::vector<uint8_t> program(size);
         for (auto& b : program) b = static_cast<uint8_t>(random());
-        const std::string path = dir.file("stream" + std::to_string(size)), copy = dir.file("copy" + std::to_string(size));
+        const std::string path = dir.file("stream" + std::to_string(size)),
+                          copy = dir.file("copy" + std::to_string(size));
         std::vector<std::pair<uint32_t, uint32_t>> reads;
         int32_t result = kd::writeFontStream(path.c_str(), copy.c_str(), static_cast<int32_t>(size),
                                              [&](uint32_t offset, uint8_t* buffer, uint32_t count) {

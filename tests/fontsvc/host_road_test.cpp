@@ -46,7 +46,8 @@ struct Library {
         ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
         std::string dir(exe, n > 0 ? static_cast<size_t>(n) : 0);
         // Kept mapped to the end: the library caches fonts for the life of the process.
-        return dlopen((dir.substr(0, dir.rfind('/')) + "/../libkdlib.so").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        return dlopen((dir.substr(0, dir.rfind('/')) + "/../libkdlib.so").c_str(),
+                      RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     }
     void* handle = open();
     ~Library() {
@@ -70,15 +71,16 @@ struct Library {
 
 // Runs the host's steps with the library's exports; fails the test when
 // the library or one of them is missing.
-#define OPEN_LIBRARY(lib)                                                                       \
-    Library lib;                                                                                \
-    ASSERT_NE(lib.handle, nullptr) << Library::error();                                         \
-    ASSERT_TRUE(lib.musInit && lib.musRelease && lib.makeUnicodeString && lib.fontParam)       \
+#define OPEN_LIBRARY(lib)                                                             \
+    Library lib;                                                                      \
+    ASSERT_NE(lib.handle, nullptr) << Library::error();                               \
+    ASSERT_TRUE(lib.musInit&& lib.musRelease&& lib.makeUnicodeString&& lib.fontParam) \
         << "an export is missing from the shared library"
 
 std::vector<int> hexCodes(const std::string& digits, size_t width) {
     std::vector<int> codes;
-    for (size_t i = 0; i + width <= digits.size(); i += width) codes.push_back(std::stoi(digits.substr(i, width), nullptr, 16));
+    for (size_t i = 0; i + width <= digits.size(); i += width)
+        codes.push_back(std::stoi(digits.substr(i, width), nullptr, 16));
     return codes;
 }
 
@@ -157,8 +159,8 @@ TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
     EXPECT_EQ(record[0], glyphMap);
     std::string text = "AB\xd0\x96\xe4\xb8\x80";  // A, B, Zhe, U+4E00 (absent: 0)
     std::vector<char> out(4 * text.size() + 4, 0);
-    int32_t bytes = lib.makeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(), 0,
-                                          65001, 1, &glyphMap);
+    int32_t bytes = lib.makeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(),
+                                          0, 65001, 1, &glyphMap);
     ASSERT_EQ(bytes, 8);
     std::vector<int> needed = wraptest::readFacts(text).glyphs;
     ASSERT_EQ(needed.size(), 4u);

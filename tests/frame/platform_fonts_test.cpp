@@ -180,7 +180,7 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
     FontFolder folder;
     std::string ttc = folder.dir.file("pair.ttc");
     ASSERT_EQ(kdtest::runPython("font_make.py", {"collection", ttc, kdtest::dejaVuPath("DejaVuSans.ttf"), "Kdtest Alpha",
-                                                        kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Kdtest Beta"}),
+                                                 kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Kdtest Beta"}),
               0);
     auto file = kdtest::readFile(ttc);
     ASSERT_GT(file.size(), 20u);

@@ -31,7 +31,8 @@ long exercise(const Bytes& bytes, const TempDir& dir) {
         } else if (op == 1) {
             font->setCodeMapMode(true);
             kd::CharCodeMap map;
-            for (uint16_t u : {0x20, 0x41, 0xC5, 0xE1, 0xF041}) map.insertIfAbsent(u, static_cast<uint16_t>(map.size()));
+            for (uint16_t u : {0x20, 0x41, 0xC5, 0xE1, 0xF041})
+                map.insertIfAbsent(u, static_cast<uint16_t>(map.size()));
             font->writeSubsetForCodeMap(map, out.c_str(), widths.data());
         } else {
             std::set<uint32_t> chars{0x20, 0x41, 0x42, 0xC5, 0xE1};
@@ -107,7 +108,8 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
          [](Bytes& b) {
              // Every odd glyph spans the whole glyf table, every even one runs backwards.
              const Table loca = table(b, "loca");
-             for (uint32_t i = 0; i < loca.length / 4; ++i) putBE(b, i % 2 ? table(b, "glyf").length : 0, 4, loca.offset + 4 * i);
+             for (uint32_t i = 0; i < loca.length / 4; ++i)
+                 putBE(b, i % 2 ? table(b, "glyf").length : 0, 4, loca.offset + 4 * i);
          },
          kWrites},
         // Subroutine 4 (10 10 rlineto return), reached from C, calls itself twice.

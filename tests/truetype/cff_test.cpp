@@ -22,7 +22,8 @@ TEST(CffSubset, BuiltFontsKeepExactlyTheReachedSubroutines) {
             Bytes bytes = readFile(out);
             EXPECT_EQ(size, static_cast<int32_t>(bytes.size()));
             EXPECT_EQ(be32(bytes, 0), kd::makeTag('O', 'T', 'T', 'O'));
-            EXPECT_TRUE(keptOk(builtFont(kind), out, *font.font, {"--tables", "CFF ,OS/2,cmap,head,hhea,hmtx,maxp,name"}));
+            EXPECT_TRUE(
+                keptOk(builtFont(kind), out, *font.font, {"--tables", "CFF ,OS/2,cmap,head,hhea,hmtx,maxp,name"}));
         }
     }
 }

@@ -38,8 +38,8 @@ void expectMatchesFontTools(kd::TrueTypeFont& font, const std::string& path) {
     };
     // The directory keeps the tables the engine reads, in the file's order;
     // a missing English name is all zeros.
-    const std::set<std::string> read{"dir cmap", "dir glyf", "dir head", "dir hhea", "dir hmtx", "dir loca",
-                                     "dir maxp", "dir name", "dir post", "dir OS/2"};
+    const std::set<std::string> read{"dir cmap", "dir glyf", "dir head", "dir hhea", "dir hmtx",
+                                     "dir loca", "dir maxp", "dir name", "dir post", "dir OS/2"};
     std::vector<std::string> expected, got;
     for (const auto& [key, value] : info.lines) {
         if (key != "dir" || read.count(key + " " + value.substr(0, 4))) expected.push_back(key + " " + value);
@@ -52,10 +52,11 @@ void expectMatchesFontTools(kd::TrueTypeFont& font, const std::string& path) {
     got.push_back(line("hhea", {v.numberOfHMetrics}));
     for (size_t g = 0; g < font.advanceWidths().size(); ++g)
         got.push_back(line("adv", {long(g), font.advanceWidths()[g]}));
-    for (size_t i = 0; i < font.locaOffsets().size(); ++i) got.push_back(line("loca", {long(i), font.locaOffsets()[i]}));
+    for (size_t i = 0; i < font.locaOffsets().size(); ++i)
+        got.push_back(line("loca", {long(i), font.locaOffsets()[i]}));
     got.push_back(line("os2", {v.os2Version, v.usWeightClass, v.usWidthClass, v.fsType, v.usFirstCharIndex,
-                               v.usLastCharIndex, v.usWinAscent, v.usWinDescent, v.ulCodePageRange1,
-                               v.ulCodePageRange2, v.sxHeight, v.sCapHeight, v.fsSelection}));
+                               v.usLastCharIndex, v.usWinAscent, v.usWinDescent, v.ulCodePageRange1, v.ulCodePageRange2,
+                               v.sxHeight, v.sCapHeight, v.fsSelection}));
     got.push_back(line("panose", std::vector<long long>(v.panose, v.panose + 10)));
     got.push_back(line("post", {v.italicAngle}));
     // The last qualifying record wins, as in the reader; a name without one
@@ -152,11 +153,9 @@ TEST(CharacterMaps, WindowsUnicodeSubtableIsPreferredAndSymbolDecided) {
         bool unicode, symbolMap, symbolFont;
         int32_t a, f041;
     } cases[] = {
-        {"cmap_30_31", true, true, false, 2, -1},
-        {"cmap_31_30", true, true, false, 2, -1},
+        {"cmap_30_31", true, true, false, 2, -1},      {"cmap_31_30", true, true, false, 2, -1},
         {"cmap_30", false, true, true, -1, 4},  // (3,0) only, first character U+F041
-        {"cmap_31_fmt12", true, false, false, -1, -1},
-        {"symbol", false, true, true, -1, 3},
+        {"cmap_31_fmt12", true, false, false, -1, -1}, {"symbol", false, true, true, -1, 3},
         {"symbol_low", false, true, false, -1, 3},  // usFirstCharIndex 32
         {"symbol_v0", false, true, true, -1, 3},    // OS/2 v0: code page range 1
     };

@@ -40,8 +40,8 @@ TEST(Subset, MissingCodesAreReplacedBySpaceOrLeftOutOfSymbolFonts) {
     FileFont symbol(builtFont("symbol"));
     ASSERT_GT(subsetOfCodes(symbol, {65, 5, 90}, dir.file("s.ttf"), widths), 0);
     EXPECT_EQ(symbol->missingCodeList(), std::vector<int32_t>{90});
-    EXPECT_EQ(symbol->glyphList(), (std::vector<int32_t>{symbol->unicodeMap().find(0xF020),
-                                                         symbol->unicodeMap().find(0xF041)}));
+    EXPECT_EQ(symbol->glyphList(),
+              (std::vector<int32_t>{symbol->unicodeMap().find(0xF020), symbol->unicodeMap().find(0xF041)}));
     EXPECT_TRUE(keptOk(builtFont("symbol"), dir.file("s.ttf"), *symbol.font));
 }
 
@@ -84,7 +84,8 @@ TEST(Subset, CodeMapBuildsFormat6MapAndWidthsWithGlyphNumbersOnRequest) {
         for (uint16_t k = 0; k < n; ++k) {
             if (k != 2 || c.withSpace) cmap6 += std::to_string(k) + ":" + std::to_string(glyphs[k]) + ",";
         }
-        std::vector<std::string> options{"--tables", c.glyphIds ? "OS/2,glyf,head,hhea,hmtx,loca,maxp,name" : kAllTables};
+        std::vector<std::string> options{"--tables",
+                                         c.glyphIds ? "OS/2,glyf,head,hhea,hmtx,loca,maxp,name" : kAllTables};
         if (!c.glyphIds) options.insert(options.end(), {"--cmap6", cmap6});
         EXPECT_TRUE(keptOk(builtFont("thirteen"), out, *font.font, options));
     }
@@ -112,8 +113,11 @@ TEST(Subset, CharacterSubsetsDrawWhole) {
         const char* tables;
     } cases[] = {
         {builtFont("composite"), {0xC5}, "Aring2", 5, kAllTables},
-        {dejaVuPath("DejaVuSans-Bold.ttf"), {0xC5, 0xC9, 0xD6, 0x1EA4, 0x1EB6, 0x1EC6, 0x41},
-         "Aring,Eacute,Odieresis,uni1EA4,uni1EB6,uni1EC6,A", 0, kAllTables},
+        {dejaVuPath("DejaVuSans-Bold.ttf"),
+         {0xC5, 0xC9, 0xD6, 0x1EA4, 0x1EB6, 0x1EC6, 0x41},
+         "Aring,Eacute,Odieresis,uni1EA4,uni1EB6,uni1EC6,A",
+         0,
+         kAllTables},
         {builtFont("outoforder"), {0x43}, "u0043", 0, "name,maxp,loca,hmtx,glyf,cmap,hhea,head,OS/2"},
         {builtFont("thirteen"), {0x41, 0x42}, "u0041,u0042", 2, kAllTables},
     };

@@ -60,8 +60,8 @@ inline testing::AssertionResult subsetOk(const std::string& source, const std::s
 }
 
 // A subset of the kept glyphs (none when `kept` is empty): fontTools' check.
-inline testing::AssertionResult keptOk(const std::string& source, const std::string& subset,
-                                       kd::TrueTypeFont& font, std::vector<std::string> options = {}) {
+inline testing::AssertionResult keptOk(const std::string& source, const std::string& subset, kd::TrueTypeFont& font,
+                                       std::vector<std::string> options = {}) {
     options.insert(options.end(), {"--glyphs", joined(font.glyphList())});
     return subsetOk(source, subset, options);
 }
