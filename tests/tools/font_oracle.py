@@ -15,6 +15,7 @@
 #                     glyphs (-1: missing, advance of glyph 0) of the text's characters
 #   descriptor FONT   BYTEOFFSET VALUE for each integer of the font descriptor record (thousandths
 #                     of the em, truncated toward zero), then full HEX and family HEX
+#   codepage CP       table U0 .. U255: the characters of a Windows code page's codes, 0 for none
 #   check SOURCE SUBSET [--glyphs G,..] [--cmap6 C:G,..] [--tables TAG,..] [--draw NAME,..] [--text HEX]
 #                     Checks a subset the engine wrote against its source, see check(). Prints
 #                     tables, family, inked (glyphs with data), needed (the source's glyphs of the
@@ -306,6 +307,9 @@ def main():
         advances(open_font(args[0]), bytes.fromhex(args[1]).decode("utf-8") if len(args) > 1 else "")
     elif command == "descriptor":
         descriptor(open_font(args[0]))
+    elif command == "codepage":
+        chars = [bytes([c]).decode("cp" + args[0], errors="replace") for c in range(256)]
+        print("table", *(0 if ch == "\ufffd" else ord(ch) for ch in chars))
     else:
         sys.exit("unknown command " + command)
     return 0
