@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace kdtest {
@@ -242,15 +244,39 @@ StreamFile splitStreamFile(const std::string& path) {
     return s;
 }
 
-std::string hexOf(const void* bytes, size_t size, bool upper) {
-    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    const auto* b = static_cast<const uint8_t*>(bytes);
-    std::string s;
-    for (size_t k = 0; k < size; ++k) {
-        s += digits[b[k] >> 4];
-        s += digits[b[k] & 15];
+std::string OracleAnswer::operator[](const std::string& key) const {
+    for (const auto& [k, value] : lines)
+        if (k == key) return value;
+    return "";
+}
+
+std::vector<std::string> OracleAnswer::all(const std::string& key) const {
+    std::vector<std::string> values;
+    for (const auto& [k, value] : lines)
+        if (k == key) values.push_back(value);
+    return values;
+}
+
+OracleAnswer runOracle(const std::string& script, const std::vector<std::string>& args) {
+    OracleAnswer answer;
+    answer.status = runPython(script, args, &answer.text);
+    std::istringstream in(answer.text);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t space = line.find(' ');
+        answer.lines.emplace_back(line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1));
     }
-    return s;
+    return answer;
+}
+
+std::vector<long long> numbers(const std::string& text) {
+    std::vector<long long> out;
+    std::string spaced = text;
+    std::replace(spaced.begin(), spaced.end(), ':', ' ');
+    std::istringstream in(spaced);
+    long long v;
+    while (in >> v) out.push_back(v);
+    return out;
 }
 
 }  // namespace kdtest

@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "common/bytes.h"
 
 namespace kdtest {
 
@@ -37,6 +40,19 @@ int run(const std::string& command, std::string* output = nullptr);
 // Runs /usr/bin/python3 tests/tools/<script> with arguments (each quoted).
 int runPython(const std::string& script, const std::vector<std::string>& args, std::string* output = nullptr);
 
+// A Python oracle's answer: lines of "KEY VALUE...".
+struct OracleAnswer {
+    int status = -1;
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> lines;
+    // The value of the first line with the key ("" when none).
+    std::string operator[](const std::string& key) const;
+    std::vector<std::string> all(const std::string& key) const;
+};
+OracleAnswer runOracle(const std::string& script, const std::vector<std::string>& args);
+// The integers of a text; "C:G" gives both.
+std::vector<long long> numbers(const std::string& text);
+
 // Environment variables, the same way on every system (an empty value
 // removes the variable on Windows).
 void setEnv(const std::string& name, const std::string& value);
@@ -62,8 +78,5 @@ struct StreamFile {
     std::vector<uint8_t> data;
 };
 StreamFile splitStreamFile(const std::string& path);
-
-// Hexadecimal digits of bytes, lower or upper case.
-std::string hexOf(const void* bytes, size_t size, bool upper = false);
 
 }  // namespace kdtest

@@ -1,44 +1,60 @@
-// Shared pieces of the font-service tests: the fonts built by fontTools,
-// the stand-in for the host's one-byte text encoding, stream parsing and
-// the fontTools reports.
+// Shared pieces of the font-service tests: the faces font_make.py builds,
+// character maps filled by the library's own re-encoding, and fontTools'
+// check of a written font program.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "common/test_support.h"
+#include "kdlib.h"
 
 namespace fonttest {
 
-// Folder with KdRestricted.ttf, KdPair.ttc and KdSymbol.ttf, made once per
-// process and announced to the font matcher through KDLIB_FONT_DIRS.
-const std::string& testFontDir();
-
-// A CharCodeMap registered the way the re-encoding functions register it.
-int32_t newCharCodeMap();
-int32_t newGlyphCodeMap();
-void releaseMaps(int32_t charMap, int32_t glyphMap);
-// Gives every new UTF-16 unit of text (in codePage) the next code, as the
-// one-byte mode of the re-encoding does.
-void encodeOneByte(int32_t charMap, const std::string& text, int codePage, int32_t& nextCode);
-
-using kdtest::inflateAll;
-// What a stream file's zlib data inflate to.
-inline std::vector<uint8_t> streamContent(const std::string& path) {
-    return inflateAll(kdtest::splitStreamFile(path).data);
+// Folder with font_make.py's fonts (KdRestricted.ttf, KdPair.ttc,
+// KdSymbol.ttf, KdCff.otf, KdCff2.otf ...), made once per process and
+// announced to the font matcher through KDLIB_FONT_DIRS.
+inline const std::string& testFontDir() {
+    static kdtest::TempDir* dir = [] {
+        auto* d = new kdtest::TempDir;
+        EXPECT_EQ(kdtest::runPython("font_make.py", {"kinds", d->path()}), 0);
+        kdtest::setEnv("KDLIB_FONT_DIRS", d->path());
+        return d;
+    }();
+    return dir->path();
 }
 
-// fontsvc_subset_check.py's report: key -> rest of the line, several lines
-// with one key joined by '\n'.
-std::map<std::string, std::string> checkProgram(const std::string& program, const std::string& source,
-                                                const std::string& utf8Text = "");
-std::vector<int> numbers(const std::string& text);
-// Every glyph the report's text needs (but `except`) has outline data in
-// the program, unchanged from the source's (-1, absent from the source, is
-// passed over).
-void expectNeededInked(std::map<std::string, std::string>& report, int except = -2);
+// The maps of the re-encoding: one-byte codes (mode 0) or glyph numbers
+// (mode 1), released at the end.
+struct Maps {
+    int32_t charMap = 0, glyphMap = 0, next = 0, mode;
+    explicit Maps(int32_t m = 0) : mode(m) { _kd_MUSInit(&charMap, &glyphMap, mode); }
+    ~Maps() { _kd_MUSRelease(charMap, glyphMap, mode); }
+    // Re-encodes text of a code page; returns the codes as hex digits.
+    std::string add(const std::string& text, int codePage = 1252) {
+        std::vector<char> out(4 * text.size() + 4, 0);
+        int32_t n = _kd_MakeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(),
+                                          0, codePage, mode, &glyphMap);
+        return std::string(out.data(), static_cast<size_t>(2 * n));
+    }
+};
+
+// What a stream file's zlib data inflate to.
+inline std::vector<uint8_t> streamContent(const std::string& path) {
+    return kdtest::inflateAll(kdtest::splitStreamFile(path).data);
+}
+
+// fontTools' check of a program against its source (font_oracle.py check):
+// tables, family, needed (the source's glyphs of utf8Text), cmap10 ...; a
+// failure is recorded unless it passes.
+inline kdtest::OracleAnswer checkProgram(const std::string& program, const std::string& source,
+                                         const std::string& utf8Text = "", std::vector<std::string> options = {}) {
+    options.insert(options.begin(), {"check", source, program, "--text", kdtest::hexOf(utf8Text)});
+    kdtest::OracleAnswer answer = kdtest::runOracle("font_oracle.py", options);
+    EXPECT_EQ(answer.status, 0) << answer.text;
+    return answer;
+}
 
 }  // namespace fonttest

@@ -1,7 +1,6 @@
 // The road of one embedded font as the host drives it, entirely through the
 // shared library: re-encode text, then request 10 (one-byte codes) or
-// request 21 feeding the two-byte mode. Skipped while the library lacks the
-// re-encoding exports.
+// request 21 feeding the two-byte mode.
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -21,75 +20,72 @@
 #include "kdlib.h"
 #include "text/wrap_font_facts.h"
 
-using fonttest::numbers;
+using kdtest::numbers;
 
 namespace {
 
 // The library as a host loads it: libkdlib.so, or kdlib.dll on Windows,
 // beside the test programs' folder.
-#ifdef _WIN32
-using LibraryHandle = HMODULE;
-LibraryHandle openLibrary() {
-    char exe[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    std::string dir(exe, n);
-    dir = dir.substr(0, dir.find_last_of("\\/"));
-    return LoadLibraryA((dir + "\\..\\kdlib.dll").c_str());
-}
-void* symbol(LibraryHandle h, const char* name) { return reinterpret_cast<void*>(GetProcAddress(h, name)); }
-void closeLibrary(LibraryHandle h) { FreeLibrary(h); }
-std::string loadError() { return "LoadLibrary error " + std::to_string(GetLastError()); }
-#else
-using LibraryHandle = void*;
-LibraryHandle openLibrary() {
-    char exe[4096] = {};
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return nullptr;
-    std::string dir(exe, static_cast<size_t>(n));
-    dir = dir.substr(0, dir.rfind('/'));
-    // Kept mapped to the end: the library caches fonts for the life of the process.
-    return dlopen((dir + "/../libkdlib.so").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-}
-void* symbol(LibraryHandle h, const char* name) { return dlsym(h, name); }
-void closeLibrary(LibraryHandle h) { dlclose(h); }
-std::string loadError() {
-    const char* e = dlerror();
-    return e ? e : "";
-}
-#endif
-
 struct Library {
-    LibraryHandle handle = nullptr;
-    decltype(&_kd_MUSInit) musInit = nullptr;
-    decltype(&_kd_MUSRelease) musRelease = nullptr;
-    decltype(&_kd_MakeUnicodeString) makeUnicodeString = nullptr;
-    decltype(&::getFParam) fontParam = nullptr;
-
-    Library() {
-        handle = openLibrary();
-        if (!handle) return;
-        musInit = reinterpret_cast<decltype(musInit)>(symbol(handle, "_kd_MUSInit"));
-        musRelease = reinterpret_cast<decltype(musRelease)>(symbol(handle, "_kd_MUSRelease"));
-        makeUnicodeString = reinterpret_cast<decltype(makeUnicodeString)>(symbol(handle, "_kd_MakeUnicodeString"));
-        fontParam = reinterpret_cast<decltype(fontParam)>(symbol(handle, "getFParam"));
+#ifdef _WIN32
+    static HMODULE open() {
+        char exe[MAX_PATH] = {};
+        DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        std::string dir(exe, n < MAX_PATH ? n : 0);
+        return LoadLibraryA((dir.substr(0, dir.find_last_of("\\/")) + "\\..\\kdlib.dll").c_str());
     }
+    HMODULE handle = open();
     ~Library() {
-        if (handle) closeLibrary(handle);
+        if (handle) FreeLibrary(handle);
     }
-    bool complete() const { return musInit && musRelease && makeUnicodeString && fontParam; }
+    void* symbol(const char* name) const { return reinterpret_cast<void*>(GetProcAddress(handle, name)); }
+    static std::string error() { return "LoadLibrary error " + std::to_string(GetLastError()); }
+#else
+    static void* open() {
+        char exe[4096] = {};
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        std::string dir(exe, n > 0 ? static_cast<size_t>(n) : 0);
+        // Kept mapped to the end: the library caches fonts for the life of the process.
+        return dlopen((dir.substr(0, dir.rfind('/')) + "/../libkdlib.so").c_str(),
+                      RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    }
+    void* handle = open();
+    ~Library() {
+        if (handle) dlclose(handle);
+    }
+    void* symbol(const char* name) const { return dlsym(handle, name); }
+    static std::string error() {
+        const char* e = dlerror();
+        return e ? e : "";
+    }
+#endif
+    template <class F>
+    F* get(F*, const char* name) const {
+        return handle ? reinterpret_cast<F*>(symbol(name)) : nullptr;
+    }
+    decltype(&_kd_MUSInit) musInit = get(&_kd_MUSInit, "_kd_MUSInit");
+    decltype(&_kd_MUSRelease) musRelease = get(&_kd_MUSRelease, "_kd_MUSRelease");
+    decltype(&_kd_MakeUnicodeString) makeUnicodeString = get(&_kd_MakeUnicodeString, "_kd_MakeUnicodeString");
+    decltype(&::getFParam) fontParam = get(&::getFParam, "getFParam");
 };
+
+// Runs the host's steps with the library's exports; fails the test when
+// the library or one of them is missing.
+#define OPEN_LIBRARY(lib)                                                             \
+    Library lib;                                                                      \
+    ASSERT_NE(lib.handle, nullptr) << Library::error();                               \
+    ASSERT_TRUE(lib.musInit&& lib.musRelease&& lib.makeUnicodeString&& lib.fontParam) \
+        << "an export is missing from the shared library"
 
 std::vector<int> hexCodes(const std::string& digits, size_t width) {
     std::vector<int> codes;
-    for (size_t i = 0; i + width <= digits.size(); i += width) codes.push_back(std::stoi(digits.substr(i, width), nullptr, 16));
+    for (size_t i = 0; i + width <= digits.size(); i += width)
+        codes.push_back(std::stoi(digits.substr(i, width), nullptr, 16));
     return codes;
 }
 
 TEST(HostRoad, OneByteTextToEmbeddedSubset) {
-    Library lib;
-    ASSERT_NE(lib.handle, nullptr) << loadError();
-    ASSERT_TRUE(lib.complete()) << "an export is missing from the shared library";
+    OPEN_LIBRARY(lib);
     int32_t charMap = 0, glyphMap = 0, next = 0;
     ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 0), 0);
     // Latin, Greek, Cyrillic in their code pages, and U+4E00 (not in DejaVu Sans) in UTF-8.
@@ -97,6 +93,8 @@ TEST(HostRoad, OneByteTextToEmbeddedSubset) {
         std::string bytes;
         int codePage;
     } runs[] = {{"A\xe9 ", 1252}, {"\xe1\xe2", 1253}, {"\xc6\xe6", 1251}, {"\xe4\xb8\x80", 65001}};
+    const char* utf8 = "A\xc3\xa9 \xce\xb1\xce\xb2\xd0\x96\xd0\xb6\xe4\xb8\x80";
+    const char16_t units[8] = {u'A', 0xE9, u' ', 0x3B1, 0x3B2, 0x416, 0x436, 0x4E00};
     std::string digits;
     for (const Run& r : runs) {
         std::vector<char> out(4 * r.bytes.size() + 4, 0);
@@ -104,38 +102,55 @@ TEST(HostRoad, OneByteTextToEmbeddedSubset) {
                                           out.data(), 0, r.codePage, 0, &glyphMap);
         digits.append(out.data(), static_cast<size_t>(2 * n));
     }
-    std::vector<int> codes = hexCodes(digits, 2);
-    ASSERT_EQ(codes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_EQ(hexCodes(digits, 2), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 
     kdtest::TempDir dir;
-    std::string stream = dir.file("stream"), subset = dir.file("subset.ttf");
-    std::vector<int32_t> record(600, 0);
-    std::vector<uint16_t> widths(600, 0);
-    int32_t result = lib.fontParam(stream.c_str(), "DejaVu Sans", 12, 0, 0, 10, record.data(), nullptr, 1252,
-                                   subset.c_str(), charMap, widths.data());
-    ASSERT_GT(result, 0);
-    EXPECT_EQ(fonttest::streamContent(stream), kdtest::readFile(subset));
-
-    // What a reader draws: each code of the page content goes through the
-    // subset's one-byte map to the source font's glyph of the character.
-    const char* utf8 = "A\xc3\xa9 \xce\xb1\xce\xb2\xd0\x96\xd0\xb6\xe4\xb8\x80";
-    auto report = fonttest::checkProgram(subset, kdtest::dejaVuPath(), utf8);
-    std::vector<int> needed = numbers(report["needed"]);
-    std::vector<int> cmap = numbers(report["cmap10"]);
-    std::map<int, int> glyphOfCode;
-    for (size_t i = 0; i + 1 < cmap.size(); i += 2) glyphOfCode[cmap[i]] = cmap[i + 1];
-    for (size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(glyphOfCode[codes[i]], i == 7 ? 3 : needed[i]) << i;
-    int32_t n = record[0];
-    std::vector<int32_t> missing(record.begin() + 1, record.begin() + 1 + n);
-    EXPECT_EQ(missing, (std::vector<int32_t>{0, 127, 129, 141, 143, 144, 157, 0x4E00}));
-    EXPECT_EQ(record[n + 1], 8);
+    const std::string stream = dir.file("stream"), subset = dir.file("subset.ttf");
+    std::vector<int32_t> record(600, -9);
+    std::vector<uint16_t> widths(600, 0xEEEE);
+    const int32_t result = lib.fontParam(stream.c_str(), "DejaVu Sans", 12, 0, 0, 10, record.data(), nullptr, 1252,
+                                         subset.c_str(), charMap, widths.data());
     lib.musRelease(charMap, glyphMap, 0);
+    ASSERT_GT(result, 0);
+    // The stream file: header, Length1 = the subset's size, data that
+    // inflate to exactly the subset file.
+    const std::vector<uint8_t> program = kdtest::readFile(subset);
+    kdtest::StreamFile s = kdtest::splitStreamFile(stream);
+    EXPECT_EQ(s.header, "/Filter /FlateDecode\r\n/Length1 " + std::to_string(program.size()) + "\r\n>>\r\nstream\r\n");
+    EXPECT_EQ(result, static_cast<int32_t>(s.data.size()));
+    EXPECT_EQ(kdtest::inflateAll(s.data), program);
+
+    // fontTools opens the subset; the text's glyphs are there, unchanged.
+    auto report = fonttest::checkProgram(subset, kdtest::dejaVuPath(), utf8);
+    EXPECT_EQ(report["tables"], "OS/2 cmap glyf head hhea hmtx loca maxp name");
+    std::vector<long long> needed = numbers(report["needed"]);
+    ASSERT_EQ(needed.size(), 8u);
+    EXPECT_EQ(needed[7], -1);
+    needed[7] = needed[2];  // the missing U+4E00 becomes the space
+
+    // The record: missing codes (U+4E00 and 1252's undefined codes,
+    // sorted), then one (code, unicode) entry per character. What a reader
+    // draws: each code goes through the subset's one-byte map to the source
+    // font's glyph of the character; the width table follows the codes.
+    const int32_t n = record[0];
+    EXPECT_EQ(std::vector<int32_t>(record.begin() + 1, record.begin() + 1 + n),
+              (std::vector<int32_t>{0, 127, 129, 141, 143, 144, 157, 0x4E00}));
+    ASSERT_EQ(record[n + 1], 8);
+    std::map<int, int> codeOf, glyphOfCode;
+    for (int k = 0; k < 8; ++k) codeOf[record[n + 3 + 2 * k]] = record[n + 2 + 2 * k];
+    std::vector<long long> cmap = numbers(report["cmap10"]);
+    for (size_t i = 0; i + 1 < cmap.size(); i += 2) glyphOfCode[int(cmap[i])] = int(cmap[i + 1]);
+    wraptest::FontFacts facts = wraptest::readFacts(utf8);
+    EXPECT_EQ((std::vector<uint16_t>{widths[0], widths[1], widths[10]}), (std::vector<uint16_t>{0, 7, 0xEEEE}));
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(codeOf[units[i]], i);
+        EXPECT_EQ(glyphOfCode[i], needed[i]) << i;
+        EXPECT_EQ(widths[2 + i], facts.advances[i == 7 ? 2 : i] * 1000 / facts.upem) << i;
+    }
 }
 
 TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
-    Library lib;
-    ASSERT_NE(lib.handle, nullptr) << loadError();
-    ASSERT_TRUE(lib.complete()) << "an export is missing from the shared library";
+    OPEN_LIBRARY(lib);
     int32_t charMap = 0, glyphMap = 0, next = 0;
     ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 1), 0);
     ASSERT_NE(glyphMap, 0);
@@ -144,14 +159,13 @@ TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
     EXPECT_EQ(record[0], glyphMap);
     std::string text = "AB\xd0\x96\xe4\xb8\x80";  // A, B, Zhe, U+4E00 (absent: 0)
     std::vector<char> out(4 * text.size() + 4, 0);
-    int32_t bytes = lib.makeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(), 0,
-                                          65001, 1, &glyphMap);
+    int32_t bytes = lib.makeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(),
+                                          0, 65001, 1, &glyphMap);
     ASSERT_EQ(bytes, 8);
-    std::vector<int> glyphs = hexCodes(std::string(out.data(), 16), 4);
-    std::vector<int> needed = wraptest::readFacts("AB\xd0\x96\xe4\xb8\x80").glyphs;
+    std::vector<int> needed = wraptest::readFacts(text).glyphs;
     ASSERT_EQ(needed.size(), 4u);
     needed[3] = 0;
-    EXPECT_EQ(glyphs, needed);
+    EXPECT_EQ(hexCodes(std::string(out.data(), 16), 4), needed);
     lib.musRelease(charMap, glyphMap, 1);
 }
 

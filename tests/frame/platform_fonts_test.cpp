@@ -23,12 +23,12 @@ namespace {
 
 std::map<std::string, std::string> fontFacts(const std::string& path, const std::string& chars = "H") {
     std::string out;
-    EXPECT_EQ(kdtest::runPython("font_facts.py", {path, "0", chars}, &out), 0);
+    EXPECT_EQ(kdtest::runPython("font_oracle.py", {"facts", path, chars}, &out), 0);
     std::map<std::string, std::string> facts;
     std::istringstream in(out);
     std::string line;
     while (std::getline(in, line)) {
-        auto eq = line.find('=');
+        auto eq = line.find(' ');
         if (eq != std::string::npos) facts[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return facts;
@@ -179,8 +179,8 @@ TEST(PlatformFonts, EmbeddingLicenceAndFaceNameFromTheFont) {
 TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
     FontFolder folder;
     std::string ttc = folder.dir.file("pair.ttc");
-    ASSERT_EQ(kdtest::runPython("make_collection.py", {ttc, kdtest::dejaVuPath("DejaVuSans.ttf"), "Kdtest Alpha",
-                                                        kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Kdtest Beta"}),
+    ASSERT_EQ(kdtest::runPython("font_make.py", {"collection", ttc, kdtest::dejaVuPath("DejaVuSans.ttf"), "Kdtest Alpha",
+                                                 kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Kdtest Beta"}),
               0);
     auto file = kdtest::readFile(ttc);
     ASSERT_GT(file.size(), 20u);
@@ -226,7 +226,7 @@ namespace {
 
 // A one-member collection of DejaVu Sans renamed to `family`.
 void makeFont(const std::string& path, const std::string& family) {
-    ASSERT_EQ(kdtest::runPython("make_collection.py", {path, kdtest::dejaVuPath(), family}), 0);
+    ASSERT_EQ(kdtest::runPython("font_make.py", {"collection", path, kdtest::dejaVuPath(), family}), 0);
 }
 
 }  // namespace

@@ -342,8 +342,7 @@ def errors(kdpdf, out):
     # A face whose licence forbids embedding, and one without outlines.
     fonts_dir = os.path.join(tmp, "fonts")
     os.makedirs(fonts_dir)
-    dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-    subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "tools", "fontsvc_make_fonts.py"), dejavu, fonts_dir],
+    subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "tools", "font_make.py"), "kinds", fonts_dir],
                    check=True, capture_output=True)
     env = dict(os.environ, KDLIB_FONT_DIRS=fonts_dir)
     put("pic.txt", b"Some text.\n")

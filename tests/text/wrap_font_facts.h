@@ -25,7 +25,7 @@ inline std::string hexOf(const std::string& utf8) { return kdtest::hexOf(utf8.da
 
 inline FontFacts readFacts(const std::string& utf8Text) {
     std::string out;
-    int status = kdtest::runPython("fontsvc_advances.py", {kdtest::dejaVuPath(), hexOf(utf8Text)}, &out);
+    int status = kdtest::runPython("font_oracle.py", {"advances", kdtest::dejaVuPath(), hexOf(utf8Text)}, &out);
     EXPECT_EQ(status, 0);
     FontFacts f;
     std::istringstream in(out);

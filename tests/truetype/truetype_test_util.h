@@ -1,14 +1,11 @@
-// Shared pieces of the TrueType engine tests: fonts built by fontTools
-// (once per process), fonts opened from files, fontTools' view of a font,
-// and the subset checker.
+// Shared pieces of the TrueType engine tests: the fonts font_make.py builds,
+// fonts opened from files, and fontTools' check of a written subset.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,17 +15,13 @@
 
 namespace kdtest {
 
-// A font of ttf_make.py's KIND, built on first use.
+// The font of font_make.py's KIND; all are built on first use (one
+// Python start costs more than building them all).
 inline std::string builtFont(const std::string& kind) {
     static TempDir dir;
-    static std::map<std::string, std::string> built;
-    auto it = built.find(kind);
-    if (it != built.end()) return it->second;
-    std::string path = dir.file(kind + (kind == "collection" ? ".ttc" : ".ttf"));
-    std::string out;
-    if (runPython("ttf_make.py", {kind, path}, &out) != 0) ADD_FAILURE() << "ttf_make.py " << kind << ": " << out;
-    built[kind] = path;
-    return path;
+    static const int status = runPython("font_make.py", {"kinds", dir.path()});
+    EXPECT_EQ(status, 0) << "font_make.py kinds";
+    return dir.file(kind + (kind == "collection" ? ".ttc" : kind.rfind("cff", 0) == 0 ? ".otf" : ".ttf"));
 }
 
 // A TrueTypeFont reading a file it keeps open for its lifetime.
@@ -37,7 +30,7 @@ struct FileFont {
     std::unique_ptr<kd::TrueTypeFont> font;
     int32_t readResult = -2;
 
-    FileFont(const std::string& path, const char* faceName = "Test") {
+    explicit FileFont(const std::string& path, const char* faceName = "Test") {
         file = std::fopen(path.c_str(), "rb");
         font = std::make_unique<kd::TrueTypeFont>(faceName, "unused.log");
         if (file) font->useFontFile(file);
@@ -50,52 +43,6 @@ struct FileFont {
     kd::TrueTypeFont* operator->() { return font.get(); }
 };
 
-// fontTools' facts about a font (see ttf_info.py): key -> lines of numbers.
-struct FontInfo {
-    std::vector<std::vector<std::string>> lines;
-    std::vector<std::vector<std::string>> all(const std::string& key) const {
-        std::vector<std::vector<std::string>> r;
-        for (const auto& l : lines)
-            if (!l.empty() && l[0] == key) r.push_back(l);
-        return r;
-    }
-    std::vector<std::string> one(const std::string& key) const {
-        auto r = all(key);
-        return r.empty() ? std::vector<std::string>{} : r.front();
-    }
-};
-
-inline FontInfo fontInfo(const std::string& path, int index = -1) {
-    std::string out;
-    std::vector<std::string> args{path};
-    if (index >= 0) args.push_back(std::to_string(index));
-    EXPECT_EQ(runPython("ttf_info.py", args, &out), 0) << out;
-    FontInfo info;
-    std::istringstream in(out);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::vector<std::string> w;
-        std::string word;
-        while (words >> word) w.push_back(word);
-        info.lines.push_back(w);
-    }
-    return info;
-}
-
-inline long num(const std::string& s) { return std::stol(s); }
-
-// Runs ttf_check_subset.py; returns its output ("OK\n" when it passes).
-inline std::string checkSubset(const std::string& source, const std::string& subset,
-                               const std::vector<std::string>& options) {
-    std::string command = "/usr/bin/python3 " + quote(std::string(KDLIB_TEST_TOOLS) + "/ttf_check_subset.py") + " " +
-                          quote(source) + " " + quote(subset);
-    for (const auto& o : options) command += " " + quote(o);
-    std::string out;
-    run(command + " 2>&1", &out);
-    return out;
-}
-
 template <class T>
 std::string joined(const T& values) {
     std::string s;
@@ -103,11 +50,20 @@ std::string joined(const T& values) {
     return s;
 }
 
-inline uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
-    return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+// fontTools' check of a subset against its source (font_oracle.py check).
+inline testing::AssertionResult subsetOk(const std::string& source, const std::string& subset,
+                                         std::vector<std::string> options = {}) {
+    options.insert(options.begin(), {"check", source, subset});
+    OracleAnswer answer = runOracle("font_oracle.py", options);
+    if (answer.status == 0) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << answer.text;
 }
-inline uint16_t be16(const std::vector<uint8_t>& b, size_t at) {
-    return static_cast<uint16_t>((b[at] << 8) | b[at + 1]);
+
+// A subset of the kept glyphs (none when `kept` is empty): fontTools' check.
+inline testing::AssertionResult keptOk(const std::string& source, const std::string& subset, kd::TrueTypeFont& font,
+                                       std::vector<std::string> options = {}) {
+    options.insert(options.end(), {"--glyphs", joined(font.glyphList())});
+    return subsetOk(source, subset, options);
 }
 
 }  // namespace kdtest

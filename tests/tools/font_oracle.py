@@ -1,0 +1,319 @@
+#!/usr/bin/env python3
+# What fontTools reads from fonts, for the tests to compare against. Every
+# line it prints is "KEY VALUE..."; FONT may name a collection's member as
+# PATH#INDEX.
+#
+#   info FONT         dir TAG CHECKSUM OFFSET LENGTH (raw directory order, '_' for a blank), head UPEM
+#                     XMIN YMIN XMAX YMAX LOCAFORMAT, hhea NUMBEROFHMETRICS, adv GLYPH THOUSANDTHS, loca I
+#                     OFFSET, os2 VERSION WEIGHT WIDTH FSTYPE FIRST LAST WINASC WINDESC CP1 CP2 XHEIGHT
+#                     CAPHEIGHT FSSELECTION, panose B0..B9, post ITALICANGLE (raw), name full|family HEX
+#                     (Windows English), cmap CODE GLYPH (the Windows format 4 map)
+#   facts FONT CHARS  unitsPerEm, winAscent, winDescent, ascender, descender, lineGap, fsType,
+#                     firstChar, lastChar, family, fullName, advance_CODE of each of CHARS
+#   advances FONT HEX_UTF8
+#                     upem, vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP, and the advances and
+#                     glyphs (-1: missing, advance of glyph 0) of the text's characters
+#   descriptor FONT   BYTEOFFSET VALUE for each integer of the font descriptor record (thousandths
+#                     of the em, truncated toward zero), then full HEX and family HEX
+#   codepage CP       table U0 .. U255: the characters of a Windows code page's codes, 0 for none
+#   check SOURCE SUBSET [--glyphs G,..] [--cmap6 C:G,..] [--tables TAG,..] [--draw NAME,..] [--text HEX]
+#                     Checks a subset the engine wrote against its source, see check(). Prints
+#                     tables, family, inked (glyphs with data), needed (the source's glyphs of the
+#                     text, -1 when none), cmap10 CODE:GLYPH.. (a (1,0) map), then ok, or fail
+#                     MESSAGE lines and exit status 1.
+import argparse
+import struct
+import sys
+
+from fontTools.misc.psCharStrings import calcSubrBias
+from fontTools.pens.recordingPen import DecomposingRecordingPen
+from fontTools.ttLib import TTFont
+
+failures = []
+
+
+def expect(condition, message):
+    if not condition:
+        failures.append(message)
+    return condition
+
+
+def open_font(name):
+    path, _, member = name.partition("#")
+    return TTFont(path, fontNumber=int(member or 0))
+
+
+def windows_name(font, nid):
+    found = b""
+    for rec in font["name"].names:
+        if rec.platformID == 3 and rec.langID == 0x409 and rec.nameID == nid:
+            found = rec.toBytes()
+    return found[:200].hex()
+
+
+# Code page ranges, x-height and cap height, with the values a reader
+# assumes for older OS/2 versions.
+def os2_version_fields(os2):
+    v = os2.version
+    return (os2.ulCodePageRange1 if v else 1, os2.ulCodePageRange2 if v else 0,
+            os2.sxHeight if v >= 2 else 0, os2.sCapHeight if v >= 2 else 1000)
+
+
+def info(name):
+    path, _, member = name.partition("#")
+    data = open(path, "rb").read()
+    base = struct.unpack(">I", data[12 + 4 * int(member):16 + 4 * int(member)])[0] if member else 0
+    for i in range(struct.unpack(">H", data[base + 4:base + 6])[0]):
+        tag, checksum, offset, length = struct.unpack(">4sIII", data[base + 12 + 16 * i:base + 28 + 16 * i])
+        print("dir", tag.decode("latin-1").replace(" ", "_"), checksum, offset, length)
+    font = open_font(name)
+    head, os2, glyphs = font["head"], font["OS/2"], font.getGlyphOrder()
+    print("head", head.unitsPerEm, head.xMin, head.yMin, head.xMax, head.yMax, head.indexToLocFormat)
+    print("hhea", font["hhea"].numberOfHMetrics)
+    for g in range(font["hhea"].numberOfHMetrics):
+        print("adv", g, font["hmtx"][glyphs[g]][0] * 1000 // head.unitsPerEm)
+    for i, v in enumerate(font["loca"].locations):
+        print("loca", i, v)
+    cp1, cp2, xh, caph = os2_version_fields(os2)
+    print("os2", os2.version, os2.usWeightClass, os2.usWidthClass, os2.fsType, os2.usFirstCharIndex,
+          os2.usLastCharIndex, os2.usWinAscent, os2.usWinDescent, cp1, cp2, xh, caph, os2.fsSelection)
+    print("panose", *vars(os2.panose).values())
+    print("post", struct.unpack(">I", font.reader["post"][4:8])[0])
+    for rec in font["name"].names:
+        if rec.platformID == 3 and rec.langID == 0x409 and rec.nameID in (1, 4):
+            print("name", "full" if rec.nameID == 4 else "family", rec.string[:200].hex())
+    best = None  # (3,1) before (3,0)
+    for st in font["cmap"].tables:
+        if (st.platformID, st.platEncID) == (3, 1) or (st.platformID, st.platEncID) == (3, 0) and best is None:
+            best = st
+    for code, glyph in sorted(best.cmap.items()) if best is not None and best.format == 4 else []:
+        if code != 0xFFFF:
+            print("cmap", code, font.getGlyphID(glyph))
+
+
+def advance(font, ch):
+    return font["hmtx"][font.getBestCmap().get(ord(ch), font.getGlyphOrder()[0])][0]
+
+
+def facts(font, chars):
+    os2, hhea = font["OS/2"], font["hhea"]
+    for key, value in (("unitsPerEm", font["head"].unitsPerEm), ("winAscent", os2.usWinAscent),
+                       ("winDescent", os2.usWinDescent), ("ascender", hhea.ascent), ("descender", hhea.descent),
+                       ("lineGap", hhea.lineGap), ("fsType", os2.fsType), ("firstChar", os2.usFirstCharIndex),
+                       ("lastChar", os2.usLastCharIndex)):
+        print(key, value)
+    for key, nid in (("family", 1), ("fullName", 4)):
+        name = font["name"].getName(nid, 3, 1, 0x409)
+        print(key, name.toUnicode() if name else "")
+    for ch in chars:
+        print("advance_%d" % ord(ch), advance(font, ch))
+
+
+def advances(font, text):
+    os2, hhea, cmap = font["OS/2"], font["hhea"], font.getBestCmap()
+    print("upem", font["head"].unitsPerEm)
+    print("vertical", os2.usWinAscent, os2.usWinDescent, hhea.ascent, hhea.descent, hhea.lineGap)
+    print("advances", *(advance(font, ch) for ch in text))
+    print("glyphs", *(font.getGlyphID(cmap[ord(ch)]) if ord(ch) in cmap else -1 for ch in text))
+
+
+def descriptor(font):
+    head, os2, post = font["head"], font["OS/2"], font["post"]
+
+    def scaled(v):
+        return (1 if v >= 0 else -1) * (abs(v) * 1000 // head.unitsPerEm)  # toward zero
+
+    def s32(u):
+        return struct.unpack(">i", struct.pack(">I", u & 0xFFFFFFFF))[0]
+
+    cp1, cp2, xh, caph = os2_version_fields(os2)
+    maps = {(t.platformID, t.platEncID) for t in font["cmap"].tables}
+    values = list(vars(os2.panose).values()) + [
+        s32(os2.ulUnicodeRange1), s32(os2.ulUnicodeRange2), s32(os2.ulUnicodeRange3), s32(os2.ulUnicodeRange4),
+        s32(cp1), s32(cp2), None, os2.fsType, os2.fsSelection, int("glyf" in font), int("post" in font),
+        os2.usFirstCharIndex, os2.usLastCharIndex, scaled(os2.usWinAscent), scaled(os2.usWinDescent),
+        scaled(caph), os2.usWidthClass, os2.usWeightClass, scaled(xh), scaled(head.xMin), scaled(head.yMin),
+        scaled(head.xMax), scaled(head.yMax), s32(round(post.italicAngle * 65536)), None,
+        int((3, 1) in maps), int((3, 0) in maps)]
+    for k, v in enumerate(values):
+        if v is not None:
+            print(4 * k, v)
+    print("full", windows_name(font, 4))
+    print("family", windows_name(font, 1))
+
+
+def draws_alike(src, sub, gid):
+    sset, dset = src.getGlyphSet(), sub.getGlyphSet()
+    p1, p2 = DecomposingRecordingPen(sset), DecomposingRecordingPen(dset)
+    sset[src.getGlyphOrder()[gid]].draw(p1)
+    dset[sub.getGlyphOrder()[gid]].draw(p2)  # subsets have no post table: names differ
+    return p1.value == p2.value
+
+
+def raw(charstring):
+    if charstring.bytecode is None:
+        charstring.compile()
+    return charstring.bytecode
+
+
+# The binary search fields; each table 4-aligned right after the previous
+# one, the last ending the file.
+def check_directory(data, tags):
+    n = len(tags)
+    power = 1 << (n.bit_length() - 1) if n else 0
+    fields = struct.unpack(">HHH", data[6:12])
+    expect(fields == (16 * power, max(n.bit_length() - 1, 0), 16 * (n - power)), "search fields %s" % (fields,))
+    at = 12 + 16 * n
+    for i in range(n):
+        offset, length = struct.unpack(">II", data[20 + 16 * i:28 + 16 * i])
+        expect(offset == at, "table %s at %d, expected %d" % (tags[i], offset, at))
+        at = offset + (length + 3 & ~3)
+    expect(at == len(data), "the tables end at %d, the file at %d" % (at, len(data)))
+
+
+# The glyph count is the source's; a kept glyph has the source's charstring
+# and draws the same outline (subroutines resolved), any other is a bare
+# endchar; a subroutine has the source's bytes exactly when a kept
+# charstring reaches it (walked here over fontTools' decompiled programs),
+# any other is a bare return or, after the last one reached, left out; a
+# CID-keyed font's charset is the identity (CID = glyph number).
+def check_cff(src, sub, kept):
+    scff, dcff = src["CFF "].cff, sub["CFF "].cff
+    stop, dtop = scff.topDictIndex[0], dcff.topDictIndex[0]
+    sorder, dorder = src.getGlyphOrder(), sub.getGlyphOrder()
+    cid = hasattr(stop, "ROS")
+    if not expect(len(dorder) == len(sorder), "CFF has %d glyphs, source %d" % (len(dorder), len(sorder))):
+        return
+    expect(not cid or dorder == [".notdef"] + ["cid%05d" % g for g in range(1, len(dorder))], "CID charset")
+    reached = set()
+
+    def walk(program, gid):
+        fd = stop.FDSelect[gid] if cid else 0
+        for k, token in enumerate(program):
+            if token in ("callsubr", "callgsubr"):
+                key, subrs = (fd, getattr(stop.FDArray[fd].Private if cid else stop.Private, "Subrs", [])) \
+                    if token == "callsubr" else ("g", scff.GlobalSubrs)
+                i = program[k - 1] + calcSubrBias(subrs)
+                if (key, i) not in reached:
+                    reached.add((key, i))
+                    walk(subrs[i].program, gid)
+
+    for gid in range(len(dorder)):
+        s, d = stop.CharStrings[sorder[gid]], dtop.CharStrings[dorder[gid]]
+        if gid not in kept:
+            expect(raw(d) == b"\x0e", "glyph %d should be a bare endchar" % gid)
+            continue
+        expect(raw(d) == raw(s) and draws_alike(src, sub, gid), "glyph %d differs from the source's" % gid)
+        s.decompile()
+        walk(s.program, gid)
+    sources = [("g", scff.GlobalSubrs, dcff.GlobalSubrs)]
+    for fd in range(len(stop.FDArray) if cid else 1):
+        sp, dp = (stop.FDArray[fd].Private, dtop.FDArray[fd].Private) if cid else (stop.Private, dtop.Private)
+        sources.append((fd, getattr(sp, "Subrs", []), getattr(dp, "Subrs", [])))
+    for key, ssubrs, dsubrs in sources:
+        # Trailing ones may be left out, as long as the bias stays.
+        last = max([i for k, i in reached if k == key], default=-1)
+        if expect(len(dsubrs) <= len(ssubrs) and last < len(dsubrs) and
+                  (last < 0 or calcSubrBias(dsubrs) == calcSubrBias(ssubrs)),
+                  "subroutines %s: %d, source %d, last reached %d" % (key, len(dsubrs), len(ssubrs), last)):
+            for i in range(len(dsubrs)):
+                want = raw(ssubrs[i]) if (key, i) in reached else b"\x0b"
+                expect(raw(dsubrs[i]) == want, "subroutine %s %d: %s" % (key, i, raw(dsubrs[i])[:8].hex()))
+
+
+# loca rises to the glyf length; each kept glyph (without a list: each
+# with data) has the source's bytes plus at most 3 zeros, the others none.
+def check_glyf(src, sub, kept):
+    sloca, dloca = src["loca"].locations, sub["loca"].locations
+    sglyf, dglyf = src.reader["glyf"], sub.reader["glyf"]
+    if not expect(len(dloca) == len(sloca) and dloca[-1] == len(dglyf) and
+                  all(dloca[i] >= dloca[i - 1] for i in range(1, len(dloca))), "loca does not rise to glyf's end"):
+        return
+    for g in range(len(dloca) - 1):
+        d, s = dglyf[dloca[g]:dloca[g + 1]], sglyf[sloca[g]:sloca[g + 1]]
+        if g in kept if kept is not None else len(d) > 0:
+            expect(d[:len(s)] == s and len(d) - len(s) <= 3 and not any(d[len(s):]), "glyph %d differs" % g)
+        else:
+            expect(not d, "glyph %d should be empty, has %d bytes" % (g, len(d)))
+
+
+# Besides the directory, glyphs and subroutines: every table decompiles;
+# numGlyphs and the copied tables are the source's; --tables is the tag
+# list; --cmap6 codes reach their glyphs through one (1,0) format 6 map;
+# --draw glyphs draw as in the source; every glyph the text needs that has
+# an outline in the source has one.
+def check(a):
+    src, sub = open_font(a.source), TTFont(a.subset)
+    data = open(a.subset, "rb").read()
+    tags = [data[12 + 16 * i:16 + 16 * i].decode("latin-1") for i in range(struct.unpack(">H", data[4:6])[0])]
+    print("tables", " ".join(sorted(tags)))
+    print("family", sub["name"].getDebugName(1))
+    check_directory(data, tags)
+    for tag in tags:
+        sub[tag]
+    expect(a.tables is None or tags == a.tables.split(","), "tables %s, expected %s" % (tags, a.tables))
+    expect(sub["maxp"].numGlyphs == src["maxp"].numGlyphs, "numGlyphs changed")
+    for tag in {"head", "hhea", "hmtx", "maxp", "name", "OS/2"} & set(tags):
+        expect(sub.reader[tag] == src.reader[tag], "table %s not copied unchanged" % tag)
+    kept = {int(g) for g in a.glyphs.split(",") if g} if a.glyphs is not None else None
+    inked = []
+    if "glyf" in tags:
+        check_glyf(src, sub, kept)
+        inked = [g for g, n in enumerate(sub.getGlyphOrder()) if sub["glyf"][n].numberOfContours != 0]
+    if "CFF " in tags:
+        check_cff(src, sub, kept or set())
+    print("inked", *inked)
+    if a.cmap6 is not None:
+        body, tables = sub.reader["cmap"], sub["cmap"].tables
+        count = struct.unpack(">H", body[20:22])[0] if len(body) >= 22 else -1
+        expect(len(body) == 22 + 2 * count and struct.unpack(">HH", body[12:16]) == (6, 10 + 2 * count),
+               "cmap of %d bytes for a format 6 map of %d codes" % (len(body), count))
+        expect(len(tables) == 1 and (tables[0].format, tables[0].platformID, tables[0].platEncID) == (6, 1, 0),
+               "cmap is not a single (1,0) format 6 map")
+        for c, g in (map(int, pair.split(":")) for pair in a.cmap6.split(",") if pair):
+            expect(sub.getGlyphID(tables[0].cmap.get(c, ".notdef")) == g, "code %d does not reach glyph %d" % (c, g))
+    for name in a.draw.split(",") if a.draw else []:
+        pen = DecomposingRecordingPen(src.getGlyphSet())
+        src.getGlyphSet()[name].draw(pen)
+        expect(pen.value and draws_alike(src, sub, src.getGlyphID(name)), "glyph %s draws differently" % name)
+    best = src.getBestCmap()
+    needed = [src.getGlyphID(best[ord(ch)]) if ord(ch) in best else -1 for ch in a.text]
+    print("needed", *needed)
+    for g in needed if "glyf" in tags else []:
+        expect(g < 0 or not src["glyf"][src.getGlyphOrder()[g]].numberOfContours or g in inked,
+               "glyph %d, which the text needs, has no outline" % g)
+    mac = sub["cmap"].getcmap(1, 0) if "cmap" in tags else None
+    if mac is not None:
+        print("cmap10", " ".join("%d:%d" % (c, sub.getGlyphID(n)) for c, n in sorted(mac.cmap.items())))
+    for message in failures:
+        print("fail", message)
+    print("ok" if not failures else "")
+    return 1 if failures else 0
+
+
+def main():
+    command, args = sys.argv[1], sys.argv[2:]
+    if command == "check":
+        ap = argparse.ArgumentParser()
+        for name in ("source", "subset", "--glyphs", "--cmap6", "--tables", "--draw"):
+            ap.add_argument(name)
+        ap.add_argument("--text", default="", type=lambda h: bytes.fromhex(h).decode("utf-8"))
+        return check(ap.parse_args(args))
+    if command == "info":
+        info(args[0])
+    elif command == "facts":
+        facts(open_font(args[0]), args[1] if len(args) > 1 else "H")
+    elif command == "advances":
+        advances(open_font(args[0]), bytes.fromhex(args[1]).decode("utf-8") if len(args) > 1 else "")
+    elif command == "descriptor":
+        descriptor(open_font(args[0]))
+    elif command == "codepage":
+        chars = [bytes([c]).decode("cp" + args[0], errors="replace") for c in range(256)]
+        print("table", *(0 if ch == "\ufffd" else ord(ch) for ch in chars))
+    else:
+        sys.exit("unknown command " + command)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
