@@ -86,12 +86,46 @@ void RowFilter::filter(int type, uint8_t* row) {
 // ---- Pass-through --------------------------------------------------------
 
 int copyIdatData(PicInfo& info) {
-    // Larger pieces than the sink's: this copy is the whole cost of the
-    // pass-through and should run at file-copy speed.
-    IdatStream idat(info);
-    std::vector<uint8_t> piece(65536);
-    while (size_t got = idat.read(piece.data(), piece.size())) putOutput(info, piece.data(), got);
-    return 0;
+    // The whole cost of the pass-through, so it runs like a file copy: the
+    // chunks are walked inside large blocks read in turn (no seek per
+    // chunk), and each block's image data are gathered at its front and
+    // written in one piece. The data end at IEND, at the end of the file,
+    // or where a chunk is cut short.
+    if (info.firstIdatOffset == 0) return 0;
+    info.seekTo(info.firstIdatOffset);
+    std::vector<uint8_t> block(size_t(1) << 18);
+    uint8_t header[8];
+    size_t headerHave = 0;
+    uint64_t copyLeft = 0, skipLeft = 0;  // of the current chunk: data to copy, then bytes to pass over
+    for (;;) {
+        const size_t got = info.readBlock(block.data(), block.size());
+        size_t at = 0, kept = 0;
+        bool ended = false;
+        while (at < got && !ended) {
+            if (copyLeft > 0) {
+                const size_t n = size_t(std::min<uint64_t>(copyLeft, got - at));
+                memmove(block.data() + kept, block.data() + at, n);
+                kept += n, at += n, copyLeft -= n;
+            } else if (skipLeft > 0) {
+                const size_t n = size_t(std::min<uint64_t>(skipLeft, got - at));
+                at += n, skipLeft -= n;
+            } else {
+                const size_t n = std::min(sizeof header - headerHave, got - at);
+                memcpy(header + headerHave, block.data() + at, n);
+                at += n, headerHave += n;
+                if (headerHave < sizeof header) continue;
+                headerHave = 0;
+                const uint32_t length = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 |
+                                        uint32_t(header[2]) << 8 | header[3];
+                const bool idat = memcmp(header + 4, "IDAT", 4) == 0;
+                ended = memcmp(header + 4, "IEND", 4) == 0;
+                copyLeft = idat ? length : 0;
+                skipLeft = (idat ? 0 : uint64_t(length)) + 4;  // the CRC is not checked
+            }
+        }
+        putOutput(info, block.data(), kept);
+        if (ended || got < block.size()) return 0;
+    }
 }
 
 // ---- Decode path ---------------------------------------------------------
