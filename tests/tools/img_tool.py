@@ -429,10 +429,17 @@ def tpng(ct, bits, w, h, out, o):
     open(out, 'wb').write(png + png_chunk(b'IDAT', zlib.compress(raw, 9)) + png_chunk(b'IEND', b''))
 
 
+def tcheck_stream(path):
+    raw = open(path, 'rb').read()
+    at = raw.index(b'stream\r\n') + 8
+    return raw[:at], raw[at:]
+
+
 def tcheck(png, o):
     w, h = Image.open(png).size
     length_obj = int(o['lengthobj'])
-    dict_text, data = split_stream(o['data'], int(o['length']))
+    dict_text, data = tcheck_stream(o['data'])
+    data = data[:int(o['length'])]
     page = tuple(v / 255.0 for v in PAGE)
     content = b'q %.4f %.4f %.4f rg 0 0 %d %d re f Q q %d 0 0 %d 0 0 cm /Im0 Do Q' % (page + (w, h, w, h))
     objs = {
@@ -441,12 +448,12 @@ def tcheck(png, o):
         3: b'<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Resources << /XObject << /Im0 %d 0 R >> >> '
            b'/Contents 4 0 R >>' % (w, h, length_obj - 1),
         4: b'<< /Length %d >>\nstream\n%s\nendstream' % (len(content), content),
-        length_obj - 1: dict_text + b'stream\r\n' + data + b'\r\nendstream',
+        length_obj - 1: dict_text + data + b'\r\nendstream',
         length_obj: b'%d' % len(data),
     }
     if o.get('mask'):
-        mask_dict, mask_data = split_stream(o['mask'])
-        objs[length_obj + 1] = mask_dict + b'stream\r\n' + zlib.compress(mask_data) + b'\r\nendstream'
+        mask_dict, mask_data = tcheck_stream(o['mask'])
+        objs[length_obj + 1] = mask_dict + zlib.compress(mask_data) + b'\r\nendstream'
         objs[length_obj + 2] = b'%d' % len(zlib.compress(mask_data))
     if o.get('side'):
         side = open(o['side'], 'rb').read()
