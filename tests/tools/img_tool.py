@@ -374,9 +374,9 @@ def tpng_sample(ct, bits, x, y, c):
         return (x + 2 * y) % min(1 << bits, 16)
     if c == {4: 1, 6: 3}.get(ct):  # alpha
         return (x * 40 + y * 70) & 255 if bits == 8 else ((x * 40 + y * 70) & 255) << 8 | x
-    s = (x // 2 + 3 * y + 2 * c) % 5
     if bits < 8:
         return (x // 2 + 3 * y + 2 * c) % (1 << bits)
+    s = (x // 2 + 3 * y + 2 * c) % 5
     # Odd columns differ from the even ones only in the low bits: near misses of a key.
     return s * 50 + 10 + (x & 1) if bits == 8 else (s * 50 + 10) << 8 | (x & 1) * 99 + c
 
@@ -474,8 +474,8 @@ def tcheck(png, o):
                         tmp + '/page.pdf', tmp + '/page'], check=True, stderr=subprocess.DEVNULL)
         big = Image.open(tmp + '/page.png').convert('RGB')
         if b'tRNS' in open(png, 'rb').read():
-            subprocess.run(['/usr/bin/convert', png, '-colorspace', 'sRGB', '-background', 'rgb%s' % (PAGE,), '-alpha', 'remove',
-                            '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
+            subprocess.run(['/usr/bin/convert', png, '-colorspace', 'sRGB', '-background', 'rgb%s' % (PAGE,),
+                            '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
             want = Image.open(tmp + '/want.png').convert('RGB')
         else:
             img = Image.open(png)
