@@ -179,7 +179,18 @@ KDLIB_API int32_t GetPicInfoIsGrayscale(const char *imagePath,
  * image whose data cannot be found (a PNG without image data, a JPEG
  * without a frame, bitmap pixels past the end of the file); an image that
  * is not recognised or has no data leaves no data file. Data that are
- * merely short are read as zeros. */
+ * merely short are read as zeros.
+ * PNG: every colour type and bit depth. Grey, RGB and palette images pass
+ * through with their row filters (predictor 15); images with an alpha
+ * channel, 16-bit ones below PDF 1.5 and interlaced (Adam7) ones are
+ * decoded and deflated again. An interlaced image is held whole once its
+ * passes are placed, and refused with -1 above 2^28 bytes of rows.
+ * Transparency, with *smaskObj 0: an alpha channel, a tRNS chunk giving
+ * palette entries alpha below 255, and a 16-bit grey or RGB colour key
+ * become a soft mask (8-bit samples for tRNS, numbered and dropped as for
+ * an alpha channel); a 1- to 8-bit colour key becomes a /Mask colour-key
+ * array in the dictionary. A tRNS chunk longer than the palette, of the
+ * wrong length, or on an image with alpha is ignored. */
 KDLIB_API int32_t dobmp(const char *imagePath, const char *dataPath,
                         int32_t lengthObj, int16_t *widthOut,
                         int16_t *heightOut, intptr_t unusedArg,

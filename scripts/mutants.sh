@@ -105,8 +105,17 @@ cat <<'LIST'
 - if (pb <= pc) return uint8_t(up);
 + if (pb < pc) return uint8_t(up);
 @ src/image/png_rows.cpp : the CRC after an image data chunk is read as data
-- info_.skip(4);  // the finished chunk's CRC, not checked
-+ info_.skip(0);  // the finished chunk's CRC, not checked
+- info_.readBlock(crc, 4);
++ info_.readBlock(crc, 0);
+@ src/image/png.cpp : Adam7 pass 3 placed from the wrong first row
+- static const uint8_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 4, 0, 2, 0, 1};
++ static const uint8_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 2, 0, 2, 0, 1};
+@ src/image/recognition.cpp : png palette alphas shifted by one entry
+- info.paletteAlpha[i] = info.trnsBytes[i];
++ info.paletteAlpha[i] = info.trnsBytes[i + 1];
+@ src/image/png.cpp : png colour key compared at 8 bits whatever the depth
+- for (size_t i = 0; i < c; ++i) key = key && sampleAt(row, x * c + i, g_.depth) == info_.colourKey[i];
++ for (size_t i = 0; i < c; ++i) key = key && sampleAt(row, x * c + i, 8) == info_.colourKey[i];
 @ src/image/bmp.cpp : five-bit channels widened without their low bits
 - uint8_t widen5(uint32_t c) { return uint8_t((c << 3) | (c >> 2)); }
 + uint8_t widen5(uint32_t c) { return uint8_t(c << 3); }

@@ -65,11 +65,13 @@ int checkWritable(const PicInfo& info) {
             if (width == 0 || info.height <= 0) return kErrUnrecognised;
             if (!validPngDepth(ct, info.pngBitDepth)) return kErrUnrecognised;
             if (ct == 3 && info.paletteCount < 1) return kErrUnrecognised;
-            if (info.usePredictor) return 0;  // passed through
+            if (info.usePredictor && info.hasSoftMask != 1) return 0;  // passed through
             const uint64_t channels = (ct == 2 || ct == 6 ? 3 : 1) + (ct == 4 || ct == 6 ? 1 : 0);
-            const uint64_t raw = (width * channels * uint64_t(info.pngBitDepth / 8) + 1) * height;
+            const uint64_t rowBytes = (width * channels * uint64_t(info.pngBitDepth) + 7) / 8;
+            const uint64_t raw = (rowBytes + 1) * height;
             // Deflate cannot expand data more than about 1032 times.
             if (width * height > kMaxPixels || raw > 1040 * uint64_t(info.fileSize)) return kErrUnrecognised;
+            if (info.pngInterlace == 1 && rowBytes * height > kMaxInterlacedBytes) return kErrUnrecognised;
             return 0;
         }
         case kJpeg:
@@ -124,7 +126,14 @@ int writeImageDictionary(PicInfo& info, int32_t lengthObj, int32_t invertDecode,
     // other CMYK JPEGs store them as they are.
     if (invertDecode != 0 || (info.colourType == 4 && info.kind == kJpeg && info.jpegAdobe))
         fprintf(out, " /Decode [1 0 1 0 1 0 1 0]");
-    if (info.colourType > 2 && *colourKeyMask) fprintf(out, " /Mask %s", colourKeyMask);
+    if (info.colourType > 2 && *colourKeyMask) {
+        fprintf(out, " /Mask %s", colourKeyMask);
+    } else if (info.keyArray) {
+        const int n = info.pngColourType == 2 ? 3 : 1;
+        fprintf(out, " /Mask [");
+        for (int i = 0; i < n; ++i) fprintf(out, "%s%d %d", i ? " " : "", info.colourKey[i], info.colourKey[i]);
+        fprintf(out, "]");
+    }
     fprintf(out, " /BitsPerComponent %d", info.bitsPerComponent);
     if (info.maskPath == "ITSMASKIMAGE" && info.maskKind == "Mask") fprintf(out, " /ImageMask true ");
     switch (info.kind) {
@@ -171,9 +180,12 @@ int writeImageData(PicInfo& info) {
         case kJpeg: return copyJpeg(info);
         case kPng: {
             const int ct = info.pngColourType;
-            if (ct == 0 || ct == 2)
-                return (info.pdfVersion < 15 && info.pngBitDepth >= 16) ? decodePngRows(info) : copyIdatData(info);
-            if (ct == 3) return copyIdatData(info);
+            if (info.pngInterlace == 1) return decodePngRows(info);
+            if ((ct == 0 || ct == 2) && info.pdfVersion < 15 && info.pngBitDepth >= 16) return decodePngRows(info);
+            if (ct == 0 || ct == 2 || ct == 3) {
+                const int code = copyIdatData(info);
+                return code == 0 && info.hasSoftMask == 1 ? writeTrnsMask(info) : code;
+            }
             return decodePngRows(info);
         }
         case kJp2File:
@@ -205,9 +217,13 @@ int dobmp(const DobmpArgs& args) {
     if (!info.output) return kErrOpen;
     if (info.maskPath == "ITSMASKIMAGE" && !isGreyMaskCandidate(info)) return kErrNotMask;
     int32_t& smaskObj = *args.smaskObj;
+    // A mask of the host's, no mask at all, or the image as a mask itself:
+    // the image's own transparency is not expressed.
+    if (smaskObj > 0 || smaskObj == -1 || info.maskPath == "ITSMASKIMAGE") info.keyArray = false;
     if (smaskObj > 0 || smaskObj == -1) info.hasSoftMask = 0;
+    if (info.trnsKind != PicInfo::kNoTrns && info.maskPath == "ITSMASKIMAGE") info.hasSoftMask = 0;
     const int k = info.kind;
-    const bool accepted = k == kBitmap || k == kJpeg || (k == kPng && info.pngInterlace != 1) ||
+    const bool accepted = k == kBitmap || k == kJpeg || k == kPng ||
                           (k >= kOs2BitmapArray && k <= kJ2kCodestream);
     if (!accepted) return kErrUnrecognised;
     code = checkWritable(info);

@@ -55,6 +55,9 @@ enum : int32_t {
 // Images whose samples the library produces itself are refused above this
 // many pixels: index and mask rasters and the output stream grow with it.
 constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+// An interlaced PNG is held whole once its passes are placed: at most this
+// many bytes of unpacked rows.
+constexpr uint64_t kMaxInterlacedBytes = uint64_t(1) << 28;
 
 constexpr int kSinkInSize = 3000;
 constexpr int kSinkOutSize = 5000;
@@ -114,6 +117,16 @@ struct PicInfo {
     int32_t bitsPerComponent = 8;
     int32_t pngBitDepth = 0, pngColourType = 0, pngCompression = 0, pngFilter = 0, pngInterlace = 0;
     uint32_t firstIdatOffset = 0;
+    // A tRNS chunk as read (at most 256 bytes are kept; a longer one fits
+    // no image and is ignored), and what it comes to once the walk is done:
+    // palette alphas (255 beyond the list) or a colour key in the samples'
+    // own depth, written as a /Mask array (keyArray) or as a soft mask.
+    uint32_t trnsLength = 0;
+    uint8_t trnsBytes[256] = {};
+    enum : int32_t { kNoTrns, kPaletteAlpha, kColourKey } trnsKind = kNoTrns;
+    uint8_t paletteAlpha[256];
+    uint16_t colourKey[3] = {};
+    bool keyArray = false;
     // Soft-mask plan.
     std::vector<uint8_t> maskBuffer;
     FILE* maskFile = nullptr;
@@ -202,6 +215,8 @@ int readPicInfo(PicInfo& info);
 int readJbig2Header(PicInfo& info);
 // The PNG chunk walk, entered after the two signature bytes.
 int readPngHeader(PicInfo& info);
+// Turns a tRNS chunk into palette alphas or a colour key and plans the mask.
+void settlePngTransparency(PicInfo& info);
 
 // Whether recognition found where the image's data are: a PNG image data
 // chunk, bitmap pixels that begin inside the file. Data that are merely
@@ -247,6 +262,7 @@ int extractFromBmp(const char* bmpPath, const char* outPath);
 int decodeBmp(PicInfo& info);
 int copyIdatData(PicInfo& info);
 int decodePngRows(PicInfo& info);
+int writeTrnsMask(PicInfo& info);  // the tRNS soft mask of passed-through data
 int copyWholeFile(PicInfo& info);
 int copyJpeg(PicInfo& info);
 int copyHuffmanBitmap(PicInfo& info);

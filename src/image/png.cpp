@@ -86,12 +86,46 @@ void RowFilter::filter(int type, uint8_t* row) {
 // ---- Pass-through --------------------------------------------------------
 
 int copyIdatData(PicInfo& info) {
-    // Larger pieces than the sink's: this copy is the whole cost of the
-    // pass-through and should run at file-copy speed.
-    IdatStream idat(info);
-    std::vector<uint8_t> piece(65536);
-    while (size_t got = idat.read(piece.data(), piece.size())) putOutput(info, piece.data(), got);
-    return 0;
+    // The whole cost of the pass-through, so it runs like a file copy: the
+    // chunks are walked inside large blocks read in turn (no seek per
+    // chunk), and each block's image data are gathered at its front and
+    // written in one piece. The data end at IEND, at the end of the file,
+    // or where a chunk is cut short.
+    if (info.firstIdatOffset == 0) return 0;
+    info.seekTo(info.firstIdatOffset);
+    std::vector<uint8_t> block(size_t(1) << 18);
+    uint8_t header[8];
+    size_t headerHave = 0;
+    uint64_t copyLeft = 0, skipLeft = 0;  // of the current chunk: data to copy, then bytes to pass over
+    for (;;) {
+        const size_t got = info.readBlock(block.data(), block.size());
+        size_t at = 0, kept = 0;
+        bool ended = false;
+        while (at < got && !ended) {
+            if (copyLeft > 0) {
+                const size_t n = size_t(std::min<uint64_t>(copyLeft, got - at));
+                memmove(block.data() + kept, block.data() + at, n);
+                kept += n, at += n, copyLeft -= n;
+            } else if (skipLeft > 0) {
+                const size_t n = size_t(std::min<uint64_t>(skipLeft, got - at));
+                at += n, skipLeft -= n;
+            } else {
+                const size_t n = std::min(sizeof header - headerHave, got - at);
+                memcpy(header + headerHave, block.data() + at, n);
+                at += n, headerHave += n;
+                if (headerHave < sizeof header) continue;
+                headerHave = 0;
+                const uint32_t length = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 |
+                                        uint32_t(header[2]) << 8 | header[3];
+                const bool idat = memcmp(header + 4, "IDAT", 4) == 0;
+                ended = memcmp(header + 4, "IEND", 4) == 0;
+                copyLeft = idat ? length : 0;
+                skipLeft = (idat ? 0 : uint64_t(length)) + 4;  // the CRC is not checked
+            }
+        }
+        putOutput(info, block.data(), kept);
+        if (ended || got < block.size()) return 0;
+    }
 }
 
 // ---- Decode path ---------------------------------------------------------
@@ -99,20 +133,90 @@ int copyIdatData(PicInfo& info) {
 namespace {
 
 struct PngGeometry {
-    size_t sampleBytes, channels, pixelBytes, rowBytes, alphaBytes, colourBytes, divisor;
+    size_t depth, sampleBytes, channels, pixelBits, pixelBytes, rowBytes, alphaBytes, colourBytes, divisor;
 };
 
 PngGeometry geometryOf(const PicInfo& info) {
     PngGeometry g{};
     const int ct = info.pngColourType;
+    g.depth = size_t(info.pngBitDepth);
     g.sampleBytes = info.pngBitDepth <= 8 ? 1 : size_t(info.pngBitDepth / 8);
     g.channels = (ct == 2 || ct == 6 ? 3 : 1) + (ct == 4 || ct == 6 ? 1 : 0);
-    g.pixelBytes = g.channels * g.sampleBytes;
-    g.rowBytes = size_t(info.width) * g.pixelBytes;
+    g.pixelBits = g.channels * g.depth;
+    // Below 8 bits per pixel the filters' left neighbour is one byte away.
+    g.pixelBytes = g.pixelBits < 8 ? 1 : g.pixelBits / 8;
+    g.rowBytes = (size_t(info.width) * g.pixelBits + 7) / 8;
     g.alphaBytes = (ct == 4 || ct == 6) ? size_t(info.width) * g.sampleBytes : 0;
     g.colourBytes = g.rowBytes - g.alphaBytes;
     g.divisor = (info.pdfVersion < 15 && info.pngBitDepth == 16) ? 2 : 1;
     return g;
+}
+
+// Sample k of a packed row, at 1, 2, 4, 8 or 16 bits.
+inline uint32_t sampleAt(const uint8_t* row, size_t k, size_t depth) {
+    if (depth == 8) return row[k];
+    if (depth == 16) return uint32_t(row[2 * k] << 8) | row[2 * k + 1];
+    const size_t bit = k * depth;
+    return (row[bit / 8] >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
+}
+
+// The alpha a tRNS chunk gives each pixel of an unfiltered row, found at
+// the samples' full depth (before any cut to 8 bits).
+class TrnsMask {
+public:
+    TrnsMask(const PicInfo& info, const PngGeometry& g, bool wanted)
+        : info_(info), g_(g), alpha_(wanted ? size_t(info.width) : 0) {}
+    bool active() const { return !alpha_.empty(); }
+    void apply(const uint8_t* row) {
+        const size_t c = g_.channels;
+        for (size_t x = 0; x < alpha_.size(); ++x) {
+            uint8_t a;
+            if (info_.trnsKind == PicInfo::kPaletteAlpha) {
+                a = info_.paletteAlpha[sampleAt(row, x, g_.depth)];
+            } else {
+                bool key = true;
+                for (size_t i = 0; i < c; ++i) key = key && sampleAt(row, x * c + i, g_.depth) == info_.colourKey[i];
+                a = key ? 0 : 255;
+            }
+            alpha_[x] = a;
+            if (a != 255) opaque_ = false;
+        }
+    }
+    const uint8_t* data() const { return alpha_.data(); }
+    size_t size() const { return alpha_.size(); }
+    bool opaque() const { return opaque_; }
+
+private:
+    const PicInfo& info_;
+    PngGeometry g_;
+    std::vector<uint8_t> alpha_;
+    bool opaque_ = true;
+};
+
+// Reads the seven Adam7 passes and places their pixels into full rows.
+// Bytes a short pass does not reach stay zero.
+std::vector<uint8_t> deinterlace(IdatInflater& inflater, const PngGeometry& g, size_t width, size_t height) {
+    static const uint8_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 4, 0, 2, 0, 1};
+    static const uint8_t dx[7] = {8, 8, 4, 4, 2, 2, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+    std::vector<uint8_t> image(g.rowBytes * height, 0);
+    const size_t bits = g.pixelBits, bytes = bits / 8;
+    for (int p = 0; p < 7; ++p) {
+        const size_t w = width > x0[p] ? (width - x0[p] + dx[p] - 1) / dx[p] : 0;
+        const size_t h = height > y0[p] ? (height - y0[p] + dy[p] - 1) / dy[p] : 0;
+        if (w == 0 || h == 0) continue;  // an empty pass has no rows, not even filter bytes
+        ScanlineRows rows(inflater, (w * bits + 7) / 8, g.pixelBytes);
+        for (size_t j = 0; j < h; ++j) {
+            const uint8_t* from = rows.next();
+            uint8_t* to = image.data() + (y0[p] + j * dy[p]) * g.rowBytes;
+            for (size_t i = 0, x = x0[p]; i < w; ++i, x += dx[p]) {
+                if (bits >= 8)
+                    memcpy(to + x * bytes, from + i * bytes, bytes);
+                else
+                    to[x * bits / 8] |= uint8_t(sampleAt(from, i, bits) << (8 - bits - x * bits % 8));
+            }
+        }
+    }
+    return image;
 }
 
 // The per-row transform: colour apart from alpha (the last sample of each
@@ -181,25 +285,52 @@ int decodePngRows(PicInfo& info) {
     if (inflater.status() != 0) return inflater.status();
     if (sinkInitDeflate(info, 9) != 0) return kErrDeflateInit;
     const PngGeometry g = geometryOf(info);
-    ScanlineRows rows(inflater, g.rowBytes, g.pixelBytes);
     SampleSplit split(g, info.pngColourType == 4 || info.pngColourType == 6);
     const bool writeMask = info.hasSoftMask == 1 && info.maskFile;
+    TrnsMask trns(info, g, info.hasSoftMask == 1 && info.trnsKind != PicInfo::kNoTrns);
+    // An interlaced image is placed whole first; any other streams row by row.
+    std::vector<uint8_t> image;
+    std::unique_ptr<ScanlineRows> rows;
+    if (info.pngInterlace == 1)
+        image = deinterlace(inflater, g, size_t(info.width), size_t(info.height));
+    else
+        rows = std::make_unique<ScanlineRows>(inflater, g.rowBytes, g.pixelBytes);
 
     int code = 0;
     for (int32_t y = 0; y < info.height && code == 0; ++y) {
-        split.apply(rows.next());
+        uint8_t* row = rows ? rows->next() : image.data() + size_t(y) * g.rowBytes;
+        if (trns.active()) trns.apply(row);
+        split.apply(row);
         if (inflater.status() != 0) {
             code = inflater.status();
             break;
         }
-        if (!split.opaque()) info.maskAllOpaque = 0;
-        if (writeMask) fwrite(split.alpha(), 1, split.alphaBytes(), info.maskFile);
+        if (!split.opaque() || !trns.opaque()) info.maskAllOpaque = 0;
+        if (writeMask && trns.active())
+            fwrite(trns.data(), 1, trns.size(), info.maskFile);
+        else if (writeMask)
+            fwrite(split.alpha(), 1, split.alphaBytes(), info.maskFile);
         if (sinkPutBlock(info, split.colour(), split.colourBytes()) != 0) code = kErrDeflate;
     }
     if (code == 0) code = inflater.finish();
     if (code == 0 && sinkFinish(info) != 0) code = kErrDeflate;
     if (code == 0) code = sinkEndDeflate(info);
     return code;
+}
+
+int writeTrnsMask(PicInfo& info) {
+    IdatInflater inflater(info);
+    if (inflater.status() != 0) return inflater.status();
+    const PngGeometry g = geometryOf(info);
+    ScanlineRows rows(inflater, g.rowBytes, g.pixelBytes);
+    TrnsMask mask(info, g, true);
+    for (int32_t y = 0; y < info.height; ++y) {
+        mask.apply(rows.next());
+        if (inflater.status() != 0) return inflater.status();
+        if (info.maskFile) fwrite(mask.data(), 1, mask.size(), info.maskFile);
+    }
+    if (!mask.opaque()) info.maskAllOpaque = 0;
+    return inflater.finish();
 }
 
 // ---- Exported helpers ----------------------------------------------------

@@ -29,7 +29,10 @@ bool IdatStream::nextChunk() {
         }
         info_.seekTo(info_.firstIdatOffset);
     } else {
-        info_.skip(4);  // the finished chunk's CRC, not checked
+        // The finished chunk's CRC, not checked: read rather than skipped,
+        // since a seek would drop the input's buffer at every chunk.
+        uint8_t crc[4];
+        info_.readBlock(crc, 4);
     }
     while (!info_.eof()) {
         const uint32_t length = info_.readU32BE();

@@ -8,7 +8,7 @@
 
 namespace kd::image {
 
-PicInfo::PicInfo() = default;
+PicInfo::PicInfo() { memset(paletteAlpha, 255, sizeof paletteAlpha); }
 
 PicInfo::~PicInfo() { closePicInfo(*this); }
 
@@ -355,6 +355,8 @@ int readPngHeader(PicInfo& info) {
             info.pngCompression = info.readByte();
             info.pngFilter = info.readByte();
             info.pngInterlace = info.readByte();
+            // Adam7 passes are placed into full rows and written unfiltered.
+            if (info.pngInterlace == 1) info.usePredictor = 0;
             info.skip(length > 13 ? length - 13 : 0);
         } else if (strcmp(type, "PLTE") == 0) {
             uint32_t entries = length / 3;
@@ -362,9 +364,12 @@ int readPngHeader(PicInfo& info) {
             info.paletteCount = int16_t(kept);
             for (uint32_t i = 0; i < kept; ++i) info.readBlock(info.palette[i], 3);
             info.skip(uint64_t(length) - uint64_t(kept) * 3);
+        } else if (strcmp(type, "tRNS") == 0) {
+            info.trnsLength = length;
+            if (length <= sizeof info.trnsBytes) info.readBlock(info.trnsBytes, length);
+            info.skip(length <= sizeof info.trnsBytes ? 0 : length);
         } else if (strcmp(type, "IEND") == 0) {
-            info.kind = kPng;
-            return 0;
+            break;
         } else {
             if (strcmp(type, "IDAT") == 0 && info.firstIdatOffset == 0)
                 info.firstIdatOffset = uint32_t(info.position() - 8);
@@ -372,8 +377,43 @@ int readPngHeader(PicInfo& info) {
         }
         info.skip(4);  // CRC, not checked
     }
+    settlePngTransparency(info);
     info.kind = kPng;
     return 0;
+}
+
+void settlePngTransparency(PicInfo& info) {
+    const uint32_t n = info.trnsLength;
+    const int ct = info.pngColourType, depth = info.pngBitDepth;
+    if (n == 0 || depth < 1 || depth > 16) return;
+    if (ct == 3) {
+        // Entries past the list are opaque; a list longer than the palette
+        // is not a valid chunk and is ignored, as PNG readers do.
+        if (n > uint32_t(info.paletteCount < 0 ? 0 : info.paletteCount)) return;
+        bool translucent = false;
+        for (uint32_t i = 0; i < n; ++i) {
+            info.paletteAlpha[i] = info.trnsBytes[i];
+            translucent = translucent || info.trnsBytes[i] != 255;
+        }
+        if (!translucent) return;
+        info.trnsKind = PicInfo::kPaletteAlpha;
+        planSoftMask(info, 8);
+        return;
+    }
+    const uint32_t samples = ct == 0 ? 1 : ct == 2 ? 3 : 0;  // none with an alpha channel
+    if (samples == 0 || n != 2 * samples) return;
+    // Only the low `depth` bits of a key count.
+    const uint32_t top = depth == 16 ? 0xFFFF : (1u << depth) - 1;
+    for (uint32_t i = 0; i < samples; ++i)
+        info.colourKey[i] = uint16_t(((info.trnsBytes[2 * i] << 8) | info.trnsBytes[2 * i + 1]) & top);
+    info.trnsKind = PicInfo::kColourKey;
+    // Samples cut to 8 bits no longer tell the key from its neighbours, and
+    // readers apply a 16-bit /Mask array to the high bytes only or not at
+    // all: there the key becomes a soft mask found at the full depth.
+    if (depth <= 8)
+        info.keyArray = true;
+    else
+        planSoftMask(info, 8);
 }
 
 int readPicInfo(PicInfo& info) {

@@ -355,5 +355,149 @@ def main():
     return 0
 
 
+# ---- Interlaced and tRNS PNGs, checked through a PDF renderer ----------------
+#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..] [pillow=1]
+#       PNG of every colour type and depth, Adam7 when interlace=1, with a
+#       tRNS chunk: trns=key keys the colour of pixel (0, 0); a list gives
+#       palette alphas (CT 3) or raw 16-bit values (the chunk as it stands).
+#       pillow=1 lets Pillow write it (8-bit, not interlaced).
+#   tcheck PNG key=value ...  wraps dobmp's files (keys as for render) in a PDF
+#       over a coloured page, renders it with poppler and prints the largest
+#       difference from the PNG composited on that colour by Pillow, or by
+#       ImageMagick (libpng) when the PNG has a tRNS chunk.
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+PAGE = (40, 160, 90)
+
+
+def tpng_sample(ct, bits, x, y, c):
+    if ct == 3:
+        return (x + 2 * y) % min(1 << bits, 16)
+    if c == {4: 1, 6: 3}.get(ct):  # alpha
+        return (x * 40 + y * 70) & 255 if bits == 8 else ((x * 40 + y * 70) & 255) << 8 | x
+    if bits < 8:
+        return (x // 2 + 3 * y + 2 * c) % (1 << bits)
+    s = (x // 2 + 3 * y + 2 * c) % 5
+    # Odd columns differ from the even ones only in the low bits: near misses of a key.
+    return s * 50 + 10 + (x & 1) if bits == 8 else (s * 50 + 10) << 8 | (x & 1) * 99 + c
+
+
+def tpng_rows(ct, bits, xs, ys):
+    n = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[ct]
+    rows = []
+    for y in ys:
+        values = [tpng_sample(ct, bits, x, y, c) for x in xs for c in range(n)]
+        if bits == 16:
+            rows.append(struct.pack('>%dH' % len(values), *values))
+        else:
+            packed = 0
+            for v in values:
+                packed = packed << bits | v
+            pad = -len(values) * bits % 8
+            rows.append((packed << pad).to_bytes((len(values) * bits + pad) // 8, 'big'))
+    return rows, max(1, n * bits // 8)
+
+
+def tpng(ct, bits, w, h, out, o):
+    npal = min(1 << bits, 16)
+    palette = b''.join(bytes([i * 97 & 255, (i * 53 + 40) & 255, (i * 31 + 90) & 255]) for i in range(npal))
+    n = {0: 1, 2: 3}.get(ct, 3)
+    trns = o.get('trns', '')
+    if trns == 'key':
+        trns = ','.join(str(tpng_sample(ct, bits, 0, 0, c)) for c in range(n))
+    values = [int(v) for v in trns.split(',')] if trns else []
+    chunk = bytes(values) if ct == 3 else struct.pack('>%dH' % len(values), *values)
+    if o.get('pillow') == '1':
+        mode = {0: 'L', 2: 'RGB', 3: 'P'}[ct]
+        img = Image.new(mode, (w, h))
+        img.frombytes(b''.join(tpng_rows(ct, bits, range(w), range(h))[0]))
+        if ct == 3:
+            img.putpalette(palette)
+        key = values[0] if ct == 0 else tuple(values)
+        img.save(out, transparency=chunk if ct == 3 else key, optimize=False)
+        return
+    passes = ADAM7 if o.get('interlace') == '1' else [(0, 0, 1, 1)]
+    raw = b''
+    for x0, y0, dx, dy in passes:
+        rows, bpp = tpng_rows(ct, bits, range(x0, w, dx), range(y0, h, dy))
+        prev = bytes(len(rows[0]) if rows else 0)
+        for y, row in enumerate(rows if rows and rows[0] else []):
+            raw += filter_row(y % 5, row, prev, bpp)
+            prev = row
+    png = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bits, ct, 0, 0, len(passes) > 1))
+    png += png_chunk(b'PLTE', palette) if ct == 3 else b''
+    png += png_chunk(b'tRNS', chunk) if trns else b''
+    open(out, 'wb').write(png + png_chunk(b'IDAT', zlib.compress(raw, 9)) + png_chunk(b'IEND', b''))
+
+
+def tcheck_stream(path):
+    raw = open(path, 'rb').read()
+    at = raw.index(b'stream\r\n') + 8
+    return raw[:at], raw[at:]
+
+
+def tcheck(png, o):
+    w, h = Image.open(png).size
+    length_obj = int(o['lengthobj'])
+    dict_text, data = tcheck_stream(o['data'])
+    data = data[:int(o['length'])]
+    page = tuple(v / 255.0 for v in PAGE)
+    content = b'q %.4f %.4f %.4f rg 0 0 %d %d re f Q q %d 0 0 %d 0 0 cm /Im0 Do Q' % (page + (w, h, w, h))
+    objs = {
+        1: b'<< /Type /Catalog /Pages 2 0 R >>',
+        2: b'<< /Type /Pages /Kids [3 0 R] /Count 1 >>',
+        3: b'<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Resources << /XObject << /Im0 %d 0 R >> >> '
+           b'/Contents 4 0 R >>' % (w, h, length_obj - 1),
+        4: b'<< /Length %d >>\nstream\n%s\nendstream' % (len(content), content),
+        length_obj - 1: dict_text + data + b'\r\nendstream',
+        length_obj: b'%d' % len(data),
+    }
+    if o.get('mask'):
+        mask_dict, mask_data = tcheck_stream(o['mask'])
+        objs[length_obj + 1] = mask_dict + zlib.compress(mask_data) + b'\r\nendstream'
+        objs[length_obj + 2] = b'%d' % len(zlib.compress(mask_data))
+    if o.get('side'):
+        side = open(o['side'], 'rb').read()
+        objs[int(o['sideobj'])] = b'<< /Length %d >>\nstream\n%s\nendstream' % (len(side), side)
+    pdf = bytearray(b'%PDF-1.7\n')
+    offsets = {}
+    for n in sorted(objs):
+        offsets[n] = len(pdf)
+        pdf += b'%d 0 obj\n%s\nendobj\n' % (n, objs[n])
+    xref = len(pdf)
+    pdf += b'xref\n0 %d\n' % (max(objs) + 1)
+    pdf += b''.join(b'%010d 00000 n \n' % offsets[n] if n in offsets else b'0000000000 65535 f \n'
+                    for n in range(max(objs) + 1))
+    pdf += b'trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n' % (max(objs) + 1, xref)
+    with tempfile.TemporaryDirectory() as tmp:
+        open(tmp + '/page.pdf', 'wb').write(pdf)
+        subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no',
+                        tmp + '/page.pdf', tmp + '/page'], check=True, stderr=subprocess.DEVNULL)
+        big = Image.open(tmp + '/page.png').convert('RGB')
+        if b'tRNS' in open(png, 'rb').read():
+            subprocess.run(['/usr/bin/convert', png, '-colorspace', 'sRGB', '-background', 'rgb%s' % (PAGE,),
+                            '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
+            want = Image.open(tmp + '/want.png').convert('RGB')
+        else:
+            img = Image.open(png)
+            if img.mode in ('I', 'I;16'):
+                img = img.point(lambda v: v * (1 / 256.0)).convert('L')
+            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img.convert('RGBA')).convert('RGB')
+    worst = max(max(abs(a - b) for a, b in zip(big.getpixel((4 * x + 2, 4 * y + 2)), want.getpixel((x, y))))
+                for y in range(h) for x in range(w))
+    print('max difference %d' % worst)
+
+
+plain_main = main
+
+
+def main():
+    if sys.argv[1] == 'tpng':
+        return tpng(int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5]), sys.argv[6],
+                    opts(sys.argv[7:]))
+    if sys.argv[1] == 'tcheck':
+        return tcheck(sys.argv[2], opts(sys.argv[3:]))
+    return plain_main()
+
+
 if __name__ == '__main__':
     sys.exit(main())
