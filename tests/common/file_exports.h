@@ -1,6 +1,6 @@
 // Every export that reads one named file and writes another, and the bad
 // names each must survive without losing anything (run by
-// tests/codec/encoders_test.cpp).
+// tests/codec/codec_test.cpp).
 #pragma once
 
 #include <gtest/gtest.h>

@@ -109,19 +109,6 @@ const std::vector<Export>& exportsTakingHandles() {
 
 }  // namespace
 
-TEST(HandleRegistry, HandlesAreNeverZeroNorHandedOutAgainAtOnce) {
-    auto& r = HandleRegistry::instance();
-    int32_t h = r.add(std::make_unique<Counter>(5));
-    ASSERT_GT(h, 0);
-    EXPECT_EQ(r.find<kd::Fso>(h), nullptr);  // a handle of another family
-    EXPECT_FALSE(r.release<kd::Fso>(h));
-    EXPECT_TRUE(r.release<Counter>(h));
-    int32_t next = r.add(std::make_unique<Counter>(6));
-    EXPECT_NE(next, h);
-    r.release<Counter>(next);
-    EXPECT_EQ(r.add(std::unique_ptr<Counter>()), 0);
-}
-
 // Handle 0, negative, unknown, past 32 bits, released and of another family:
 // each export returns its failure value and touches no live object.
 TEST(HandleRegistry, EveryExportRefusesHandlesItDoesNotOwn) {

