@@ -1,34 +1,33 @@
-// Helpers of the image tests: images made by Pillow or byte by byte, dobmp
-// runs with their output files split into dictionary and data, zlib
-// inflation and the rendering check with poppler.
+// Helpers of the image tests: pattern images made by Pillow
+// (tests/tools/img_tool.py), dobmp runs with their files split into
+// dictionary and data, and poppler's rendering of those files.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/bitmap_builder.h"
 #include "common/test_support.h"
 
 namespace imgtest {
 
-using Bytes = std::vector<uint8_t>;
+using namespace kdtest;
 
-// Pillow writes a pattern image (see tests/tools/img_tool.py gen).
+// Pillow writes a pattern image (see img_tool.py gen).
 void gen(const std::string& mode, int w, int h, const std::string& path, const std::vector<std::string>& opts = {});
 // Pillow's decoding of an image as raw samples in `mode` ("RGB", "L", "A").
 Bytes pillowSamples(const std::string& image, const std::string& mode);
-using kdtest::inflateAll;
 
-struct Output {
-    int result = 0;
-    int16_t width = -1, height = -1;
-    int32_t smaskObj = 0;
-    int32_t sideObj = -7;  // paletteObjOut, -7 while untouched
-    std::string dataPath, maskPath, sidePath;
-    std::string dict;  // data file up to and including "stream\r\n"
-    Bytes data;        // what follows
-    std::string maskDict;
-    Bytes maskData;
+// An image for a table row: Pillow's 12 x 6 pattern (mode and options) or
+// bytes; write() puts it into the folder under `name`.
+struct Source {
+    Source(const char* mode, std::vector<std::string> opts = {}) : mode(mode), opts(std::move(opts)) {}
+    Source(Bytes bytes) : bytes(std::move(bytes)) {}
+    std::string write(const TempDir& dir, const std::string& name) const;
+    std::string mode;
+    std::vector<std::string> opts;
+    Bytes bytes;
 };
 
 struct DobmpCall {
@@ -42,25 +41,22 @@ struct DobmpCall {
     int32_t jbig2Page = 1;
 };
 
-Output runDobmp(const kdtest::TempDir& dir, const std::string& image, const DobmpCall& call = {});
+struct Output {
+    int result = 0;
+    int16_t width = -1, height = -1;
+    int32_t smaskObj = 0;
+    int32_t sideObj = -7;  // paletteObjOut, -7 while untouched
+    std::string dataPath, maskPath, sidePath;
+    std::string dict, maskDict;  // the files up to and including "stream\r\n"
+    Bytes data, maskData;        // what follows
+};
 
-// Wraps dobmp's files in a PDF, renders it with pdftoppm and compares with
-// `expected` (an image file). Returns the maximum channel difference, or
-// 999 when rendering failed.
-int renderDifference(const kdtest::TempDir& dir, const Output& out, int32_t lengthObj, int w, int h,
+Output runDobmp(const TempDir& dir, const std::string& image, const DobmpCall& call = {});
+
+// Wraps dobmp's files in a PDF, renders it with pdftoppm and returns the
+// largest channel difference from `expected` (an image file; composited
+// over white paper first when overWhite), or 999 when rendering failed.
+int renderDifference(const TempDir& dir, const Output& out, int32_t lengthObj, int w, int h,
                      const std::string& expected, bool overWhite = false);
-
-// Little-endian byte builders.
-void put16(Bytes& b, uint32_t v);
-void put32(Bytes& b, uint32_t v);
-void putBE32(Bytes& b, uint32_t v);
-
-// A bitmap file: 14-byte file header, the given info header bytes (whose
-// first field is its size), palette (BGRA quads or BGR triples), pixel data.
-Bytes bitmapFile(const Bytes& infoHeader, const Bytes& palette, const Bytes& pixels);
-// A BITMAPINFOHEADER-style header of `size` bytes (40, 52, 56, 108, 124)
-// with masks filled in when size allows.
-Bytes infoHeader(uint32_t size, int32_t w, int32_t h, int bits, uint32_t compression,
-                 uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0);
 
 }  // namespace imgtest

@@ -2,19 +2,22 @@
 """Pillow oracle for the image tests.
 
   gen MODE W H OUT [key=value ...]   pattern image saved by Pillow
-        (format from OUT's extension; keys: bits=16 for PNG written by hand,
-         chunks=N split the image data, interlace=1, quality=Q, adobe=0 to
-         strip a JPEG's APP14 marker, compression=... for BMP/TIFF)
+        (format from OUT's extension; keys: bits=16 ct=C for a PNG written by
+         hand, chunks=N split the image data, colors=N for P, opaque=1 for
+         RGBA, quality=Q, adobe=0 to strip a JPEG's APP14 marker, invert=1
+         for CMYK, sof=N another JPEG frame marker, compression=... for TIFF)
   samples IMG MODE OUT              Pillow's decoding as raw bytes
         (MODE: a Pillow mode, or A for the alpha channel, or RAW16 for the
          big-endian 16-bit samples of a hand-written PNG)
   render OUT.png key=value ...      wrap dobmp's files in a PDF, render with
-        pdftoppm at 72 dpi (keys: data, length, lengthobj, width, height,
-        mask, side, sideobj)
+        pdftoppm (keys: data, length, lengthobj, width, height, mask, side,
+        sideobj)
   compare A B TOL [white=1] [interior=1]  max channel difference of two
         images (RGB; B composited over white first when white=1; only the
         inner pixels of the pattern's 8-pixel blocks when interior=1); exit 1
         when over TOL
+  scanpng W H CT SCAN OUT            8-bit PNG of scanline data (filter
+        byte and row, as the filter exports write them)
   mmr W H OUT EXPECTED.png          T.6 data of a black-and-white pattern
   wmf WMF OUT.png W H               render a metafile with libwmf (wmf2gd)
 """
@@ -45,31 +48,36 @@ def png_chunk(kind, data):
     return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff)
 
 
-def hand_png(ct, w, h, bits, chunks, out):
-    """A PNG Pillow cannot write (16-bit colour, 16-bit grey-alpha)."""
-    channels = {0: 1, 2: 3, 4: 2, 6: 4}[ct]
-    raw = bytearray()
-    prev = bytes(w * channels * bits // 8)
+def hand_rows(ct, w, h, bits):
+    """The raw rows of the pattern as a PNG Pillow cannot write (16-bit
+    colour, 16-bit grey-alpha) holds them."""
+    rows = []
     for y in range(h):
         row = bytearray()
         for x in range(w):
             r, g, b, a = pattern(x, y)
-            vals = {0: [r], 2: [r, g, b], 4: [r, a], 6: [r, g, b, a]}[ct]
-            for v in vals:
-                if bits == 16:
-                    row += struct.pack('>H', v * 257 + (x & 3))
-                else:
-                    row.append(v)
-        raw += filter_row(y % 5, row, prev, channels * (bits // 8))  # every filter type
-        prev = bytes(row)
-    data = zlib.compress(bytes(raw), 9)
+            for v in {0: [r], 2: [r, g, b], 4: [r, a], 6: [r, g, b, a]}[ct]:
+                row += struct.pack('>H', v * 257 ^ (x & 3)) if bits == 16 else bytes([v])
+        rows.append(bytes(row))
+    return rows
+
+
+def write_png(out, w, h, bits, ct, scanlines, chunks=1):
+    data = zlib.compress(scanlines, 9)
     parts = [data[i * len(data) // chunks:(i + 1) * len(data) // chunks] for i in range(chunks)]
     png = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bits, ct, 0, 0, 0))
     png += png_chunk(b'tEXt', b'Comment\x00skipped')
-    for p in parts:
-        png += png_chunk(b'IDAT', p)
-    png += png_chunk(b'IEND', b'')
+    png += b''.join(png_chunk(b'IDAT', p) for p in parts) + png_chunk(b'IEND', b'')
     open(out, 'wb').write(png)
+
+
+def hand_png(ct, w, h, bits, chunks, out):
+    bpp = {0: 1, 2: 3, 4: 2, 6: 4}[ct] * bits // 8
+    prev, raw = bytes(w * bpp), bytearray()
+    for y, row in enumerate(hand_rows(ct, w, h, bits)):
+        raw += filter_row(y % 5, row, prev, bpp)  # every filter type
+        prev = row
+    write_png(out, w, h, bits, ct, bytes(raw), chunks)
 
 
 def filter_row(t, row, prev, bpp):
@@ -125,6 +133,8 @@ def gen(mode, w, h, out, o):
             img = img.point(lambda v: 255 - v)
     elif mode == 'P':
         img = base.convert('RGB').quantize(colors=int(o.get('colors', '16')))
+    elif mode == 'RGBA' and o.get('opaque') == '1':
+        img = base.convert('RGB').convert('RGBA')
     elif mode == '1':
         img = base.convert('L').point(lambda v: 255 if v > 110 else 0).convert('1')
     else:
@@ -148,27 +158,22 @@ def gen(mode, w, h, out, o):
         data = split_idat(data, int(o['chunks']))
     if ext in ('.jpg', '.jpeg') and o.get('adobe') == '0':
         data = strip_app14(data)
+    if ext in ('.jpg', '.jpeg') and 'sof' in o:
+        # Another frame kind (1 extended, 2 progressive, 3 lossless): only
+        # the marker changes, the header behind it stays readable.
+        at = data.index(b'\xff\xc0')
+        data = data[:at + 1] + bytes([0xC0 + int(o['sof'])]) + data[at + 2:]
     open(out, 'wb').write(data)
 
 
 def split_idat(png, parts):
-    i = 8
-    chunks = []
-    idat = b''
-    while i < len(png):
+    first = png.index(b'IDAT') - 4
+    idat, i = b'', first
+    while png[i + 4:i + 8] == b'IDAT':
         n = struct.unpack('>I', png[i:i + 4])[0]
-        kind = png[i + 4:i + 8]
-        body = png[i + 8:i + 8 + n]
-        if kind == b'IDAT':
-            idat += body
-            if png[i + 12 + n + 4:i + 12 + n + 8] != b'IDAT':
-                step = max(1, len(idat) // parts)
-                for k in range(0, len(idat), step):
-                    chunks.append(png_chunk(b'IDAT', idat[k:k + step]))
-        else:
-            chunks.append(png_chunk(kind, body))
-        i += 12 + n
-    return png[:8] + b''.join(chunks)
+        idat, i = idat + png[i + 8:i + 8 + n], i + 12 + n
+    step = max(1, -(-len(idat) // parts))
+    return png[:first] + b''.join(png_chunk(b'IDAT', idat[k:k + step]) for k in range(0, len(idat), step)) + png[i:]
 
 
 def samples(path, mode, out):
@@ -176,49 +181,11 @@ def samples(path, mode, out):
     if mode == 'A':
         data = img.getchannel('A').tobytes()
     elif mode == 'RAW16':
-        data = zlib.decompress(b''.join(idat_bodies(open(path, 'rb').read())))
-        data = unfilter_all(path, data)
+        w, h, bits, ct = struct.unpack('>IIBB', open(path, 'rb').read()[16:26])
+        data = b''.join(hand_rows(ct, w, h, bits))
     else:
         data = img.convert(mode).tobytes()
     open(out, 'wb').write(data)
-
-
-def idat_bodies(png):
-    i = 8
-    while i < len(png):
-        n = struct.unpack('>I', png[i:i + 4])[0]
-        if png[i + 4:i + 8] == b'IDAT':
-            yield png[i + 8:i + 8 + n]
-        i += 12 + n
-
-
-def unfilter_all(path, data):
-    png = open(path, 'rb').read()
-    w, h, bits, ct = struct.unpack('>IIBB', png[16:26])
-    bpp = {0: 1, 2: 3, 4: 2, 6: 4}[ct] * bits // 8
-    stride = w * bpp
-    prev = bytearray(stride)
-    out = bytearray()
-    for y in range(h):
-        t = data[y * (stride + 1)]
-        row = bytearray(data[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            left = row[i - bpp] if i >= bpp else 0
-            up = prev[i]
-            ul = prev[i - bpp] if i >= bpp else 0
-            if t == 1:
-                row[i] = (row[i] + left) & 255
-            elif t == 2:
-                row[i] = (row[i] + up) & 255
-            elif t == 3:
-                row[i] = (row[i] + (left + up) // 2) & 255
-            elif t == 4:
-                p = left + up - ul
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - ul)
-                row[i] = (row[i] + (left if pa <= pb and pa <= pc else (up if pb <= pc else ul))) & 255
-        out += row
-        prev = row
-    return bytes(out)
 
 
 def split_stream(path, length=None):
@@ -265,8 +232,6 @@ def render(out, o):
     with tempfile.TemporaryDirectory() as tmp:
         pdf_path = os.path.join(tmp, 'page.pdf')
         open(pdf_path, 'wb').write(pdf)
-        if o.get('keep'):
-            open(o['keep'], 'wb').write(pdf)
         stem = os.path.join(tmp, 'page')
         # Four device pixels per image pixel; the centre one of each is
         # the reader's colour for that image pixel, free of edge smoothing.
@@ -350,6 +315,9 @@ def main():
         return compare(sys.argv[2], sys.argv[3], int(sys.argv[4]), opts(sys.argv[5:]))
     elif cmd == 'mmr':
         mmr(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5])
+    elif cmd == 'scanpng':
+        w, h, ct = (int(v) for v in sys.argv[2:5])
+        write_png(sys.argv[6], w, h, 8, ct, open(sys.argv[5], 'rb').read())
     elif cmd == 'wmf':
         wmf(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
     return 0
