@@ -63,8 +63,6 @@ struct Selection {
     }
 };
 
-long roundHalfAway(double v) { return std::lround(v); }
-
 // KDLIB_FONT_DIRS names a fresh folder for the length of a test; on Linux
 // the catalogue then looks for changed fonts at every selection.
 struct FontFolder {
@@ -117,15 +115,6 @@ TEST(PlatformFonts, StylesChooseTheirOwnFiles) {
     }
 }
 
-TEST(PlatformFonts, UnknownFaceStillGivesAFont) {
-    Selection s("No Such Face Anywhere", 10, false, false);
-    ASSERT_TRUE(*s.font);
-    EXPECT_FALSE(s.faceName().empty());
-    platform::TextMetrics tm;
-    EXPECT_TRUE(platform::getTextMetrics(s.dc.get(), &tm));
-    EXPECT_GT(tm.tmHeight, 0);
-}
-
 TEST(PlatformFonts, MetricsFollowTheFontTables) {
     for (const char* file : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"}) {
         auto f = fontFacts(kdtest::dejaVuPath(file), "Hi ");
@@ -136,18 +125,18 @@ TEST(PlatformFonts, MetricsFollowTheFontTables) {
             ASSERT_TRUE(platform::getTextMetrics(s.dc.get(), &tm));
             int ppem = -s.lf.lfHeight;
             double scale = static_cast<double>(ppem) / fact(f, "unitsPerEm");
-            EXPECT_EQ(tm.tmAscent, roundHalfAway(fact(f, "winAscent") * scale)) << file << " " << points;
-            EXPECT_EQ(tm.tmDescent, roundHalfAway(fact(f, "winDescent") * scale));
+            EXPECT_EQ(tm.tmAscent, std::lround(fact(f, "winAscent") * scale)) << file << " " << points;
+            EXPECT_EQ(tm.tmDescent, std::lround(fact(f, "winDescent") * scale));
             EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
             int gap = fact(f, "lineGap") - ((fact(f, "winAscent") + fact(f, "winDescent")) -
                                             (fact(f, "ascender") - fact(f, "descender")));
-            EXPECT_EQ(tm.tmExternalLeading, roundHalfAway(std::max(0, gap) * scale));
+            EXPECT_EQ(tm.tmExternalLeading, std::lround(std::max(0, gap) * scale));
             EXPECT_EQ(tm.tmFirstChar, fact(f, "firstChar") - 2);
             EXPECT_EQ(tm.tmLastChar, std::min(fact(f, "lastChar"), 255));
 
             // Extents: whole-pixel advances per character, summed.
             long expected = 0;
-            for (char ch : std::string("Hi H")) expected += roundHalfAway(fact(f, "advance_" + std::to_string(int(ch))) * scale);
+            for (char ch : std::string("Hi H")) expected += std::lround(fact(f, "advance_" + std::to_string(int(ch))) * scale);
             platform::Size size;
             ASSERT_TRUE(platform::getTextExtentA(s.dc.get(), "Hi H", 4, &size));
             EXPECT_EQ(size.cx, expected);
@@ -159,7 +148,7 @@ TEST(PlatformFonts, MetricsFollowTheFontTables) {
             platform::AbcWidth abc[1];
             ASSERT_TRUE(platform::getCharAbcWidths(s.dc.get(), 'H', 'H', abc));
             EXPECT_EQ(abc[0].abcA + static_cast<int>(abc[0].abcB) + abc[0].abcC,
-                      roundHalfAway(fact(f, "advance_72") * scale));
+                      std::lround(fact(f, "advance_72") * scale));
         }
     }
 }
@@ -209,9 +198,13 @@ TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
     }
 }
 
-TEST(PlatformFonts, NoFontSelectedFailsCleanly) {
-    DisplayContext dc;
+TEST(PlatformFonts, UnknownFaceGivesAFontNoFontSelectedFailsCleanly) {
+    Selection unknown("No Such Face Anywhere", 10, false, false);
+    ASSERT_TRUE(*unknown.font);
     platform::TextMetrics tm;
+    EXPECT_TRUE(platform::getTextMetrics(unknown.dc.get(), &tm));
+    EXPECT_GT(tm.tmHeight, 0);
+    DisplayContext dc;
     EXPECT_FALSE(platform::getTextMetrics(dc.get(), &tm));
     EXPECT_EQ(platform::getFontData(dc.get(), 0, 0, nullptr, 0), platform::kFontDataError);
     platform::Size size;
@@ -233,15 +226,9 @@ void makeFont(const std::string& path, const std::string& family) {
 
 TEST(PlatformFonts, ThousandsOfUnknownNamesStayBounded) {
     const std::string fallback = Selection("DejaVu Sans", 10, false, false).faceName();
-    for (int i = 0; i < 1500; ++i) {
-        Selection s(("Unknown Face " + std::to_string(i)).c_str(), 10, false, false);
-        ASSERT_TRUE(*s.font) << i;
-        if (i % 300 == 0) {
-            EXPECT_EQ(s.faceName(), fallback);
-        }
-    }
+    for (int i = 0; i < 1500; ++i)
+        EXPECT_EQ(Selection(("Unknown Face " + std::to_string(i)).c_str(), 10, false, false).faceName(), fallback);
     EXPECT_LE(platform::posix::cachedFaceNames(), platform::posix::kFaceNameCapacity);
-    EXPECT_GE(platform::posix::cachedFaceNames(), platform::posix::kFaceNameCapacity / 2);
 }
 
 TEST(PlatformFonts, FontsInstalledWhileRunningAreFound) {
