@@ -103,19 +103,20 @@ def filter_row(t, row, prev, bpp):
 
 
 def strip_app14(data):
-    out = bytearray(data[:2])
-    i = 2
-    while i < len(data):
-        marker = data[i + 1]
-        length = struct.unpack('>H', data[i + 2:i + 4])[0]
-        seg = data[i:i + 2 + length]
-        if marker == 0xDA:
-            out += data[i:]
-            break
-        if marker != 0xEE:
-            out += seg
-        i += 2 + length
-    return bytes(out)
+    at = data.index(b'\xff\xee')
+    return data[:at] + data[at + 2 + struct.unpack('>H', data[at + 2:at + 4])[0]:]
+
+
+def centres(big_path, w, h, out):
+    """The centre of each 4 x 4 block of a rendering at four device pixels
+    per image pixel: the reader's colour for that pixel, free of edge
+    smoothing."""
+    big = Image.open(big_path).convert('RGB')
+    if big.size != (4 * w, 4 * h):
+        raise SystemExit('rendered at %s' % (big.size,))
+    small = Image.new('RGB', (w, h))
+    small.putdata([big.getpixel((4 * x + 2, 4 * y + 2)) for y in range(h) for x in range(w)])
+    small.save(out)
 
 
 def gen(mode, w, h, out, o):
@@ -219,28 +220,21 @@ def render(out, o):
         side = open(o['side'], 'rb').read()
         objs[int(o['sideobj'])] = b'<< /Length %d >>\nstream\n' % len(side) + side + b'\nendstream'
     top = max(objs)
-    pdf = bytearray(b'%PDF-1.7\n%\xe2\xe3\xcf\xd3\n')
-    offsets = {}
+    pdf, offsets = bytearray(b'%PDF-1.7\n%\xe2\xe3\xcf\xd3\n'), {}
     for n in sorted(objs):
         offsets[n] = len(pdf)
         pdf += b'%d 0 obj\n' % n + objs[n] + b'\nendobj\n'
     xref = len(pdf)
     pdf += b'xref\n0 %d\n' % (top + 1)
-    for n in range(top + 1):
-        pdf += (b'%010d 00000 n \n' % offsets[n]) if n in offsets else b'0000000000 65535 f \n'
+    pdf += b''.join(b'%010d 00000 n \n' % offsets[n] if n in offsets else b'0000000000 65535 f \n'
+                    for n in range(top + 1))
     pdf += b'trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n' % (top + 1, xref)
     with tempfile.TemporaryDirectory() as tmp:
-        pdf_path = os.path.join(tmp, 'page.pdf')
-        open(pdf_path, 'wb').write(pdf)
         stem = os.path.join(tmp, 'page')
-        # Four device pixels per image pixel; the centre one of each is
-        # the reader's colour for that image pixel, free of edge smoothing.
-        subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no', pdf_path,
+        open(stem + '.pdf', 'wb').write(pdf)
+        subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no', stem + '.pdf',
                         stem], check=True, stderr=subprocess.DEVNULL)
-        big = Image.open(stem + '.png').convert('RGB')
-        small = Image.new('RGB', (w, h))
-        small.putdata([big.getpixel((4 * x + 2, 4 * y + 2)) for y in range(h) for x in range(w)])
-        small.save(out)
+        centres(stem + '.png', w, h, out)
 
 
 def compare(a, b, tol, o):
@@ -289,18 +283,12 @@ def mmr(w, h, out, expected):
 
 
 def wmf(path, out, w, h):
-    """libwmf renders the metafile at four device pixels per unit; the
-    centre one of each stands for the unit."""
+    """libwmf renders the metafile at four device pixels per unit."""
     with tempfile.TemporaryDirectory() as tmp:
         big_path = os.path.join(tmp, 'big.png')
         subprocess.run(['wmf2gd', '-t', 'png', '--maxwidth=%d' % (4 * w), '--maxheight=%d' % (4 * h), '--maxsize',
                         '-o', big_path, path], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        big = Image.open(big_path).convert('RGB')
-        if big.size != (4 * w, 4 * h):
-            raise SystemExit('rendered at %s' % (big.size,))
-        small = Image.new('RGB', (w, h))
-        small.putdata([big.getpixel((4 * x + 2, 4 * y + 2)) for y in range(h) for x in range(w)])
-        small.save(out)
+        centres(big_path, w, h, out)
 
 
 def main():
