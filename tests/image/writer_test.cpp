@@ -27,7 +27,7 @@ Bytes runLength(bool holes) {
     rle.insert(rle.end(), {0, 1});
     return bitmapFile(infoHeader(40, holes ? 5 : 4, 2, 8, 1), pal, rle);
 }
-Bytes jbig2(bool globals) {
+Bytes jbig2File(bool globals) {
     Jbig2Builder b(false, true);
     if (globals) b.globals(Bytes(9, 0x5A));
     for (uint32_t page = 1; page <= 3; ++page) b.page(page, 8 * page, 4, Bytes(4, 1));
@@ -43,8 +43,22 @@ DobmpCall call(std::function<void(DobmpCall&)> set) {
 }  // namespace
 
 TEST(ImageWriter, DictionariesOfEveryKind) {
-    const std::string rgb8 = " /ColorSpace /DeviceRGB /BitsPerComponent 8 ", flate = "/Filter/FlateDecode>>";
-    const std::string predictor = "/Filter/FlateDecode\r\n /DecodeParms<</BitsPerComponent ";
+    const std::string rgb = " /ColorSpace /DeviceRGB", grey = " /ColorSpace /DeviceGray", b8 = " /BitsPerComponent 8";
+    const std::string flate = " /Filter/FlateDecode", dct = " /Filter/DCTDecode", cmyk = " /ColorSpace /DeviceCMYK";
+    const std::string jpx = " /Filter/JPXDecode /Intent/RelativeColorimetric", jbig2 = " /Filter/JBIG2Decode";
+    const std::string mask8 = grey + b8 + " ", decode = " /Decode [1 0 1 0 1 0 1 0]";
+    auto predictor = [](int bits, int colours) {
+        return " /Filter/FlateDecode\r\n /DecodeParms<</BitsPerComponent " + std::to_string(bits) + "/Colors " +
+               std::to_string(colours) + "/Columns 12/Predictor 15>>\r\n";
+    };
+    auto indexed = [](int high, int obj) {
+        return " /ColorSpace [/Indexed /DeviceRGB " + std::to_string(high) + " " + std::to_string(obj) + " 0 R]";
+    };
+    auto ccitt = [](const char* blackIs1) {
+        return std::string(" /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n /DecodeParms<</K 0/BlackIs1 ") + blackIs1 +
+               "/Columns 16/Rows 3>>\r\n";
+    };
+    const DobmpCall length20 = call([](DobmpCall& c) { c.lengthObj = 20; });
     struct Case {
         const char* name;
         Source image;
@@ -53,87 +67,54 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         std::string dict, maskDict;  // after " /Length n 0 R", before ">>\r\nstream\r\n"
         int32_t smaskOut, sideOut;
     } cases[] = {
-        {"rgb.bmp", Bytes(bitmapFile(infoHeader(40, 100, 50, 24, 0), {}, Bytes(15000, 1))), {}, 100, 50,
-         rgb8 + "/Filter/FlateDecode", "", 0, -7},
+        {"rgb.bmp", bitmapFile(infoHeader(40, 100, 50, 24, 0), {}, Bytes(15000, 1)), {}, 100, 50, rgb + b8 + flate, "",
+         0, -7},
         {"mask-object.bmp", Source("RGB"), call([](DobmpCall& c) { c.smaskObj = 7; }), 12, 6,
-         " /SMask 7 0 R" + rgb8 + "/Filter/FlateDecode", "", 7, -7},
+         " /SMask 7 0 R" + rgb + b8 + flate, "", 7, -7},
         {"colour-key.bmp", Source("RGB"), call([](DobmpCall& c) {
              c.smaskObj = 7, c.maskKind = "Mask", c.colourKeyMask = "[0 10 0 10 0 10]", c.invertDecode = 1;
          }),
-         12, 6,
-         " /Mask 7 0 R /ColorSpace /DeviceRGB /Decode [1 0 1 0 1 0 1 0] /Mask [0 10 0 10 0 10] /BitsPerComponent 8 "
-         "/Filter/FlateDecode",
-         "", 7, -7},
-        {"two.bmp", Bytes(bitmapFile(infoHeader(40, 10, 2, 1, 0), {0, 0, 255, 0, 0, 255, 0, 0}, Bytes(8, 0))), {},
-         10, 2, " /ColorSpace [/Indexed /DeviceRGB 1 13 0 R] /BitsPerComponent 1 /Filter/FlateDecode", "", 0, 13},
-        {"p8.bmp", Source("P"), {}, 12, 6,
-         " /ColorSpace [/Indexed /DeviceRGB 255 13 0 R] /BitsPerComponent 8 /Filter/FlateDecode", "", 0, 13},
-        {"grey.bmp", Source("L"), {}, 12, 6, " /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter/FlateDecode", "",
-         0, -7},
-        {"opaque.bmp", alphaBitmap(255), call([](DobmpCall& c) { c.lengthObj = 20; }), 3, 2,
-         "\r\n%/SMask 21 0 R\r\n" + rgb8 + "/Filter/FlateDecode", " /ColorSpace /DeviceGray /BitsPerComponent 8 ",
-         0, -7},
-        {"alpha.bmp", alphaBitmap(77, -2), call([](DobmpCall& c) { c.lengthObj = 20; }), 3, 2,
-         "\r\n /SMask 21 0 R\r\n" + rgb8 + "/Filter/FlateDecode", " /ColorSpace /DeviceGray /BitsPerComponent 8 ",
-         22, -7},
-        {"no-mask.bmp", alphaBitmap(77), call([](DobmpCall& c) { c.smaskObj = -1; }), 3, 2,
-         rgb8 + "/Filter/FlateDecode", "", -1, -7},
-        {"full.bmp", runLength(false), {}, 4, 2,
-         "\r\n%/SMask 13 0 R\r\n /ColorSpace [/Indexed /DeviceRGB 255 15 0 R] /BitsPerComponent 8 /Filter/FlateDecode",
-         " /ColorSpace /DeviceGray /BitsPerComponent 1 ", 0, 15},
-        {"holes.bmp", runLength(true), {}, 5, 2,
-         "\r\n /SMask 13 0 R\r\n /ColorSpace [/Indexed /DeviceRGB 255 15 0 R] /BitsPerComponent 8 /Filter/FlateDecode",
-         " /ColorSpace /DeviceGray /BitsPerComponent 1 ", 14, 15},
-        {"stencil.bmp", Bytes(bitmapFile(infoHeader(40, 8, 1, 1, 0), kGreyPalette, Bytes(4, 0))),
+         12, 6, " /Mask 7 0 R" + rgb + decode + " /Mask [0 10 0 10 0 10]" + b8 + flate, "", 7, -7},
+        {"two.bmp", bitmapFile(infoHeader(40, 10, 2, 1, 0), {0, 0, 255, 0, 0, 255, 0, 0}, Bytes(8, 0)), {}, 10, 2,
+         indexed(1, 13) + " /BitsPerComponent 1" + flate, "", 0, 13},
+        {"p8.bmp", Source("P"), {}, 12, 6, indexed(255, 13) + b8 + flate, "", 0, 13},
+        {"opaque.bmp", alphaBitmap(255), length20, 3, 2, "\r\n%/SMask 21 0 R\r\n" + rgb + b8 + flate, mask8, 0, -7},
+        {"alpha.bmp", alphaBitmap(77, -2), length20, 3, 2, "\r\n /SMask 21 0 R\r\n" + rgb + b8 + flate, mask8, 22, -7},
+        {"no-mask.bmp", alphaBitmap(77), call([](DobmpCall& c) { c.smaskObj = -1; }), 3, 2, rgb + b8 + flate, "", -1,
+         -7},
+        {"full.bmp", runLength(false), {}, 4, 2, "\r\n%/SMask 13 0 R\r\n" + indexed(255, 15) + b8 + flate,
+         grey + " /BitsPerComponent 1 ", 0, 15},
+        {"holes.bmp", runLength(true), {}, 5, 2, "\r\n /SMask 13 0 R\r\n" + indexed(255, 15) + b8 + flate,
+         grey + " /BitsPerComponent 1 ", 14, 15},
+        {"stencil.bmp", bitmapFile(infoHeader(40, 8, 1, 1, 0), kGreyPalette, Bytes(4, 0)),
          call([](DobmpCall& c) { c.maskPath = "ITSMASKIMAGE", c.maskKind = "Mask"; }), 8, 1,
-         " /ColorSpace /DeviceGray /BitsPerComponent 1 /ImageMask true  /Filter/FlateDecode", "", 0, -7},
-        {"huffman-wb.bmp", Bytes(bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, {1, 2, 3})), {}, 16, 3,
-         " /ColorSpace [/Indexed /DeviceRGB 1 13 0 R] /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n"
-         " /DecodeParms<</K 0/BlackIs1 true/Columns 16/Rows 3>>\r\n",
-         "", 0, 13},
-        {"huffman-bw.bmp", Bytes(bitmapFile(infoHeader(40, 16, -3, 1, 3), kGreyPalette, {1, 2, 3})), {}, 16, 3,
-         " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n"
-         " /DecodeParms<</K 0/BlackIs1 false/Columns 16/Rows 3>>\r\n",
-         "", 0, -7},
-        {"rgb.png", Source("RGB", {"chunks=3"}), {}, 12, 6,
-         rgb8 + predictor + "8/Colors 3/Columns 12/Predictor 15>>\r\n", "", 0, -7},
-        {"grey.png", Source("L"), {}, 12, 6,
-         " /ColorSpace /DeviceGray /BitsPerComponent 8 " + predictor + "8/Colors 1/Columns 12/Predictor 15>>\r\n", "",
-         0, -7},
-        {"p2.png", Source("P", {"colors=4"}), {}, 12, 6,
-         " /ColorSpace [/Indexed /DeviceRGB 3 13 0 R] /BitsPerComponent 2 " + predictor +
-             "2/Colors 1/Columns 12/Predictor 15>>\r\n",
-         "", 0, 13},
-        {"rgba.png", Source("RGBA"), call([](DobmpCall& c) { c.lengthObj = 20; }), 12, 6,
-         "\r\n /SMask 21 0 R\r\n" + rgb8 + "/Filter/FlateDecode", " /ColorSpace /DeviceGray /BitsPerComponent 8 ", 22,
-         -7},
-        {"opaque.png", Source("RGBA", {"opaque=1"}), call([](DobmpCall& c) { c.lengthObj = 20; }), 12, 6,
-         "\r\n%/SMask 21 0 R\r\n" + rgb8 + "/Filter/FlateDecode", " /ColorSpace /DeviceGray /BitsPerComponent 8 ", 0,
-         -7},
-        {"c16-14.png", Source("RGB", {"bits=16", "ct=2"}), call([](DobmpCall& c) { c.pdfVersion = 14; }), 12, 6,
-         rgb8 + "/Filter/FlateDecode", "", 0, -7},
-        {"c16-17.png", Source("RGB", {"bits=16", "ct=2"}), {}, 12, 6,
-         " /ColorSpace /DeviceRGB /BitsPerComponent 16 " + predictor + "16/Colors 3/Columns 12/Predictor 15>>\r\n", "",
-         0, -7},
-        {"ga16.png", Source("LA", {"bits=16", "ct=4"}), {}, 12, 6,
-         "\r\n /SMask 13 0 R\r\n /ColorSpace /DeviceGray /BitsPerComponent 16 /Filter/FlateDecode",
-         " /ColorSpace /DeviceGray /BitsPerComponent 16 ", 14, -7},
-        {"rgb.jpg", Source("RGB"), {}, 12, 6, rgb8 + "/Filter/DCTDecode", "", 0, -7},
-        {"inverted.jpg", Source("RGB"), call([](DobmpCall& c) { c.invertDecode = 1; }), 12, 6,
-         " /ColorSpace /DeviceRGB /Decode [1 0 1 0 1 0 1 0] /BitsPerComponent 8 /Filter/DCTDecode", "", 0, -7},
-        {"grey.jpg", Source("L"), {}, 12, 6, " /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter/DCTDecode", "", 0,
-         -7},
-        {"adobe.jpg", Source("CMYK"), {}, 12, 6,
-         " /ColorSpace /DeviceCMYK /Decode [1 0 1 0 1 0 1 0] /BitsPerComponent 8 /Filter/DCTDecode", "", 0, -7},
-        {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, 12, 6,
-         " /ColorSpace /DeviceCMYK /BitsPerComponent 8 /Filter/DCTDecode", "", 0, -7},
-        {"a.jp2", Source("RGB"), {}, 12, 6, rgb8 + "/Filter/JPXDecode /Intent/RelativeColorimetric", "", 0, -7},
-        {"a.j2k", Source("RGB"), {}, 12, 6, rgb8 + "/Filter/JPXDecode /Intent/RelativeColorimetric", "", 0, -7},
-        {"globals.jb2", jbig2(true), call([](DobmpCall& c) { c.jbig2Page = 2; }), 16, 4,
-         " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter/JBIG2Decode /DecodeParms<</JBIG2Globals 13 0 R>>", "",
+         grey + " /BitsPerComponent 1 /ImageMask true " + flate, "", 0, -7},
+        {"huffman-wb.bmp", bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, {1, 2, 3}), {}, 16, 3,
+         indexed(1, 13) + ccitt("true"), "", 0, 13},
+        {"huffman-bw.bmp", bitmapFile(infoHeader(40, 16, -3, 1, 3), kGreyPalette, {1, 2, 3}), {}, 16, 3,
+         grey + ccitt("false"), "", 0, -7},
+        {"rgb.png", Source("RGB", {"chunks=3"}), {}, 12, 6, rgb + b8 + predictor(8, 3), "", 0, -7},
+        {"grey.png", Source("L"), {}, 12, 6, grey + b8 + predictor(8, 1), "", 0, -7},
+        {"p2.png", Source("P", {"colors=4"}), {}, 12, 6, indexed(3, 13) + " /BitsPerComponent 2" + predictor(2, 1), "",
          0, 13},
-        {"plain.jb2", jbig2(false), call([](DobmpCall& c) { c.jbig2Page = 3; }), 24, 4,
-         " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter/JBIG2Decode", "", 0, -7},
+        {"rgba.png", Source("RGBA"), length20, 12, 6, "\r\n /SMask 21 0 R\r\n" + rgb + b8 + flate, mask8, 22, -7},
+        {"opaque.png", Source("RGBA", {"opaque=1"}), length20, 12, 6, "\r\n%/SMask 21 0 R\r\n" + rgb + b8 + flate,
+         mask8, 0, -7},
+        {"c16-14.png", Source("RGB", {"bits=16", "ct=2"}), call([](DobmpCall& c) { c.pdfVersion = 14; }), 12, 6,
+         rgb + b8 + flate, "", 0, -7},
+        {"c16-17.png", Source("RGB", {"bits=16", "ct=2"}), {}, 12, 6, rgb + " /BitsPerComponent 16" + predictor(16, 3),
+         "", 0, -7},
+        {"ga16.png", Source("LA", {"bits=16", "ct=4"}), {}, 12, 6,
+         "\r\n /SMask 13 0 R\r\n" + grey + " /BitsPerComponent 16" + flate, grey + " /BitsPerComponent 16 ", 14, -7},
+        {"rgb.jpg", Source("RGB"), {}, 12, 6, rgb + b8 + dct, "", 0, -7},
+        {"adobe.jpg", Source("CMYK"), {}, 12, 6, cmyk + decode + b8 + dct, "", 0, -7},
+        {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, 12, 6, cmyk + b8 + dct, "", 0, -7},
+        {"a.jp2", Source("RGB"), {}, 12, 6, rgb + b8 + jpx, "", 0, -7},
+        {"a.j2k", Source("RGB"), {}, 12, 6, rgb + b8 + jpx, "", 0, -7},
+        {"globals.jb2", jbig2File(true), call([](DobmpCall& c) { c.jbig2Page = 2; }), 16, 4,
+         grey + " /BitsPerComponent 1" + jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13},
+        {"plain.jb2", jbig2File(false), call([](DobmpCall& c) { c.jbig2Page = 3; }), 24, 4,
+         grey + " /BitsPerComponent 1" + jbig2, "", 0, -7},
     };
     TempDir dir;
     for (const Case& c : cases) {
