@@ -30,15 +30,16 @@ struct Source {
     Bytes bytes;
 };
 
+// What dobmp is given besides the names (rows give them in this order).
 struct DobmpCall {
     int32_t lengthObj = 12;
     int32_t smaskObj = 0;
-    int32_t invertDecode = 0;
-    std::string colourKeyMask;
-    int32_t pdfVersion = 17;
-    std::string maskKind = "SMask";
-    std::string maskPath;  // default: <dir>/mask.bin
     int32_t jbig2Page = 1;
+    int32_t pdfVersion = 17;
+    int32_t invertDecode = 0;
+    std::string colourKeyMask = "";
+    std::string maskKind = "SMask";
+    std::string maskPath = "";  // default: <dir>/mask.bin
 };
 
 struct Output {

@@ -64,9 +64,8 @@ TEST(Render, CmykJpegColoursWithAndWithoutAdobeMarker) {
     // inverted picture is far beyond this.
     EXPECT_LE(renderOf(dir, dir.file("adobe.jpg"), 32, 16, dir.file("src.png")), 90);
     EXPECT_LE(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png")), 90);
-    DobmpCall inverted;
-    inverted.invertDecode = 1;  // what giving every CMYK JPEG the array did
-    EXPECT_GT(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png"), inverted), 150);
+    // What giving every CMYK JPEG the decode array did:
+    EXPECT_GT(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png"), {12, 0, 1, 17, 1}), 150);
 }
 
 TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
@@ -89,9 +88,7 @@ TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
     b.page(2, 32, 16, readFile(dir.file("p2.mmr")), true);
     b.page(3, 16, 8, readFile(dir.file("p1.mmr")));
     writeFile(dir.file("a.jb2"), b.build());
-    DobmpCall page2;
-    page2.jbig2Page = 2;
-    EXPECT_EQ(renderOf(dir, dir.file("a.jb2"), 32, 16, dir.file("p2.png"), page2), 0);
+    EXPECT_EQ(renderOf(dir, dir.file("a.jb2"), 32, 16, dir.file("p2.png"), {12, 0, 2}), 0);
 
     // One-dimensional modified Huffman rows (T.4 terminating codes): white
     // w1, black 4, white 12 - w1 for w1 = 2..5, then an all-white row.

@@ -34,19 +34,15 @@ Bytes jbig2File(bool globals) {
     return b.build();
 }
 const Bytes kGreyPalette{0, 0, 0, 0, 255, 255, 255, 0}, kWhiteFirst{255, 255, 255, 0, 0, 0, 0, 0};
-DobmpCall call(std::function<void(DobmpCall&)> set) {
-    DobmpCall c;
-    set(c);
-    return c;
-}
 
 }  // namespace
 
 TEST(ImageWriter, DictionariesOfEveryKind) {
     const std::string rgb = " /ColorSpace /DeviceRGB", grey = " /ColorSpace /DeviceGray", b8 = " /BitsPerComponent 8";
     const std::string flate = " /Filter/FlateDecode", dct = " /Filter/DCTDecode", cmyk = " /ColorSpace /DeviceCMYK";
-    const std::string jpx = " /Filter/JPXDecode /Intent/RelativeColorimetric", jbig2 = " /Filter/JBIG2Decode";
-    const std::string mask8 = grey + b8 + " ", decode = " /Decode [1 0 1 0 1 0 1 0]";
+    const std::string jpx = rgb + b8 + " /Filter/JPXDecode /Intent/RelativeColorimetric";
+    const std::string jbig2 = grey + " /BitsPerComponent 1 /Filter/JBIG2Decode", decode = " /Decode [1 0 1 0 1 0 1 0]";
+    const std::string rgb8 = rgb + b8 + flate, mask8 = grey + b8 + " ", mask1 = grey + " /BitsPerComponent 1 ";
     auto predictor = [](int bits, int colours) {
         return " /Filter/FlateDecode\r\n /DecodeParms<</BitsPerComponent " + std::to_string(bits) + "/Colors " +
                std::to_string(colours) + "/Columns 12/Predictor 15>>\r\n";
@@ -58,63 +54,48 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         return std::string(" /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n /DecodeParms<</K 0/BlackIs1 ") + blackIs1 +
                "/Columns 16/Rows 3>>\r\n";
     };
-    const DobmpCall length20 = call([](DobmpCall& c) { c.lengthObj = 20; });
+    auto smask = [](const char* line, int obj) { return "\r\n" + std::string(line) + std::to_string(obj) + " 0 R\r\n"; };
     struct Case {
         const char* name;
         Source image;
         DobmpCall call;
-        int width, height;
-        std::string dict, maskDict;  // after " /Length n 0 R", before ">>\r\nstream\r\n"
-        int32_t smaskOut, sideOut;
+        std::string dict, maskDict = "";  // after " /Length n 0 R", before ">>\r\nstream\r\n"
+        int32_t smaskOut = 0, sideOut = -7, width = 12, height = 6;
     } cases[] = {
-        {"rgb.bmp", bitmapFile(infoHeader(40, 100, 50, 24, 0), {}, Bytes(15000, 1)), {}, 100, 50, rgb + b8 + flate, "",
-         0, -7},
-        {"mask-object.bmp", Source("RGB"), call([](DobmpCall& c) { c.smaskObj = 7; }), 12, 6,
-         " /SMask 7 0 R" + rgb + b8 + flate, "", 7, -7},
-        {"colour-key.bmp", Source("RGB"), call([](DobmpCall& c) {
-             c.smaskObj = 7, c.maskKind = "Mask", c.colourKeyMask = "[0 10 0 10 0 10]", c.invertDecode = 1;
-         }),
-         12, 6, " /Mask 7 0 R" + rgb + decode + " /Mask [0 10 0 10 0 10]" + b8 + flate, "", 7, -7},
-        {"two.bmp", bitmapFile(infoHeader(40, 10, 2, 1, 0), {0, 0, 255, 0, 0, 255, 0, 0}, Bytes(8, 0)), {}, 10, 2,
-         indexed(1, 13) + " /BitsPerComponent 1" + flate, "", 0, 13},
-        {"p8.bmp", Source("P"), {}, 12, 6, indexed(255, 13) + b8 + flate, "", 0, 13},
-        {"opaque.bmp", alphaBitmap(255), length20, 3, 2, "\r\n%/SMask 21 0 R\r\n" + rgb + b8 + flate, mask8, 0, -7},
-        {"alpha.bmp", alphaBitmap(77, -2), length20, 3, 2, "\r\n /SMask 21 0 R\r\n" + rgb + b8 + flate, mask8, 22, -7},
-        {"no-mask.bmp", alphaBitmap(77), call([](DobmpCall& c) { c.smaskObj = -1; }), 3, 2, rgb + b8 + flate, "", -1,
-         -7},
-        {"full.bmp", runLength(false), {}, 4, 2, "\r\n%/SMask 13 0 R\r\n" + indexed(255, 15) + b8 + flate,
-         grey + " /BitsPerComponent 1 ", 0, 15},
-        {"holes.bmp", runLength(true), {}, 5, 2, "\r\n /SMask 13 0 R\r\n" + indexed(255, 15) + b8 + flate,
-         grey + " /BitsPerComponent 1 ", 14, 15},
+        {"rgb.bmp", Source("RGB"), {}, rgb8},
+        {"mask-object.bmp", Source("RGB"), {12, 7}, " /SMask 7 0 R" + rgb8, "", 7},
+        {"colour-key.bmp", Source("RGB"), {12, 7, 1, 17, 1, "[0 10 0 10 0 10]", "Mask"},
+         " /Mask 7 0 R" + rgb + decode + " /Mask [0 10 0 10 0 10]" + b8 + flate, "", 7},
+        {"two.bmp", bitmapFile(infoHeader(40, 10, 2, 1, 0), {0, 0, 255, 0, 0, 255, 0, 0}, Bytes(8, 0)), {},
+         indexed(1, 13) + " /BitsPerComponent 1" + flate, "", 0, 13, 10, 2},
+        {"p8.bmp", Source("P"), {}, indexed(255, 13) + b8 + flate, "", 0, 13},
+        {"opaque.bmp", alphaBitmap(255), {20}, smask("%/SMask ", 21) + rgb8, mask8, 0, -7, 3, 2},
+        {"alpha.bmp", alphaBitmap(77, -2), {20}, smask(" /SMask ", 21) + rgb8, mask8, 22, -7, 3, 2},
+        {"no-mask.bmp", alphaBitmap(77), {12, -1}, rgb8, "", -1, -7, 3, 2},
+        {"full.bmp", runLength(false), {}, smask("%/SMask ", 13) + indexed(255, 15) + b8 + flate, mask1, 0, 15, 4, 2},
+        {"holes.bmp", runLength(true), {}, smask(" /SMask ", 13) + indexed(255, 15) + b8 + flate, mask1, 14, 15, 5, 2},
         {"stencil.bmp", bitmapFile(infoHeader(40, 8, 1, 1, 0), kGreyPalette, Bytes(4, 0)),
-         call([](DobmpCall& c) { c.maskPath = "ITSMASKIMAGE", c.maskKind = "Mask"; }), 8, 1,
-         grey + " /BitsPerComponent 1 /ImageMask true " + flate, "", 0, -7},
-        {"huffman-wb.bmp", bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, {1, 2, 3}), {}, 16, 3,
-         indexed(1, 13) + ccitt("true"), "", 0, 13},
-        {"huffman-bw.bmp", bitmapFile(infoHeader(40, 16, -3, 1, 3), kGreyPalette, {1, 2, 3}), {}, 16, 3,
-         grey + ccitt("false"), "", 0, -7},
-        {"rgb.png", Source("RGB", {"chunks=3"}), {}, 12, 6, rgb + b8 + predictor(8, 3), "", 0, -7},
-        {"grey.png", Source("L"), {}, 12, 6, grey + b8 + predictor(8, 1), "", 0, -7},
-        {"p2.png", Source("P", {"colors=4"}), {}, 12, 6, indexed(3, 13) + " /BitsPerComponent 2" + predictor(2, 1), "",
-         0, 13},
-        {"rgba.png", Source("RGBA"), length20, 12, 6, "\r\n /SMask 21 0 R\r\n" + rgb + b8 + flate, mask8, 22, -7},
-        {"opaque.png", Source("RGBA", {"opaque=1"}), length20, 12, 6, "\r\n%/SMask 21 0 R\r\n" + rgb + b8 + flate,
-         mask8, 0, -7},
-        {"c16-14.png", Source("RGB", {"bits=16", "ct=2"}), call([](DobmpCall& c) { c.pdfVersion = 14; }), 12, 6,
-         rgb + b8 + flate, "", 0, -7},
-        {"c16-17.png", Source("RGB", {"bits=16", "ct=2"}), {}, 12, 6, rgb + " /BitsPerComponent 16" + predictor(16, 3),
-         "", 0, -7},
-        {"ga16.png", Source("LA", {"bits=16", "ct=4"}), {}, 12, 6,
-         "\r\n /SMask 13 0 R\r\n" + grey + " /BitsPerComponent 16" + flate, grey + " /BitsPerComponent 16 ", 14, -7},
-        {"rgb.jpg", Source("RGB"), {}, 12, 6, rgb + b8 + dct, "", 0, -7},
-        {"adobe.jpg", Source("CMYK"), {}, 12, 6, cmyk + decode + b8 + dct, "", 0, -7},
-        {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, 12, 6, cmyk + b8 + dct, "", 0, -7},
-        {"a.jp2", Source("RGB"), {}, 12, 6, rgb + b8 + jpx, "", 0, -7},
-        {"a.j2k", Source("RGB"), {}, 12, 6, rgb + b8 + jpx, "", 0, -7},
-        {"globals.jb2", jbig2File(true), call([](DobmpCall& c) { c.jbig2Page = 2; }), 16, 4,
-         grey + " /BitsPerComponent 1" + jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13},
-        {"plain.jb2", jbig2File(false), call([](DobmpCall& c) { c.jbig2Page = 3; }), 24, 4,
-         grey + " /BitsPerComponent 1" + jbig2, "", 0, -7},
+         {12, 0, 1, 17, 0, "", "Mask", "ITSMASKIMAGE"}, mask1 + "/ImageMask true " + flate, "", 0, -7, 8, 1},
+        {"huffman-wb.bmp", bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, {1, 2, 3}), {},
+         indexed(1, 13) + ccitt("true"), "", 0, 13, 16, 3},
+        {"huffman-bw.bmp", bitmapFile(infoHeader(40, 16, -3, 1, 3), kGreyPalette, {1, 2, 3}), {}, grey + ccitt("false"),
+         "", 0, -7, 16, 3},
+        {"rgb.png", Source("RGB", {"chunks=3"}), {}, rgb + b8 + predictor(8, 3)},
+        {"grey.png", Source("L"), {}, grey + b8 + predictor(8, 1)},
+        {"p2.png", Source("P", {"colors=4"}), {}, indexed(3, 13) + " /BitsPerComponent 2" + predictor(2, 1), "", 0, 13},
+        {"rgba.png", Source("RGBA"), {20}, smask(" /SMask ", 21) + rgb8, mask8, 22},
+        {"opaque.png", Source("RGBA", {"opaque=1"}), {20}, smask("%/SMask ", 21) + rgb8, mask8},
+        {"c16-14.png", Source("RGB", {"bits=16", "ct=2"}), {12, 0, 1, 14}, rgb8},
+        {"c16-17.png", Source("RGB", {"bits=16", "ct=2"}), {}, rgb + " /BitsPerComponent 16" + predictor(16, 3)},
+        {"ga16.png", Source("LA", {"bits=16", "ct=4"}), {}, smask(" /SMask ", 13) + grey + " /BitsPerComponent 16" + flate,
+         grey + " /BitsPerComponent 16 ", 14},
+        {"rgb.jpg", Source("RGB"), {}, rgb + b8 + dct},
+        {"adobe.jpg", Source("CMYK"), {}, cmyk + decode + b8 + dct},
+        {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, cmyk + b8 + dct},
+        {"a.jp2", Source("RGB"), {}, jpx},
+        {"a.j2k", Source("RGB"), {}, jpx},
+        {"globals.jb2", jbig2File(true), {12, 0, 2}, jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13, 16, 4},
+        {"plain.jb2", jbig2File(false), {12, 0, 3}, jbig2, "", 0, -7, 24, 4},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -128,10 +109,9 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         EXPECT_EQ(o.maskDict, c.maskDict.empty() ? "" : head + std::to_string(c.call.lengthObj + 2) + " 0 R" +
                                                              c.maskDict + "/Filter/FlateDecode>>\r\nstream\r\n")
             << c.name;
-        EXPECT_EQ(o.smaskObj, c.smaskOut) << c.name;
-        EXPECT_EQ(o.sideObj, c.sideOut) << c.name;
-        EXPECT_EQ(o.width, c.width) << c.name;
-        EXPECT_EQ(o.height, c.height) << c.name;
+        EXPECT_EQ(std::vector<int>({o.smaskObj, o.sideObj, o.width, o.height}),
+                  std::vector<int>({c.smaskOut, c.sideOut, c.width, c.height}))
+            << c.name << ": soft mask and side objects, width, height";
     }
 }
 
@@ -162,9 +142,7 @@ TEST(ImageWriter, PassThroughKindsCopyTheirData) {
                 want.insert(want.end(), h.begin(), h.end());
                 want.insert(want.end(), s.data.begin(), s.data.end());
             }
-            DobmpCall call;
-            call.jbig2Page = int32_t(page);
-            const Output o = runDobmp(dir, dir.file("a.jb2"), call);
+            const Output o = runDobmp(dir, dir.file("a.jb2"), {12, 0, int32_t(page)});
             EXPECT_EQ(o.data, want) << sequential << page;
             Bytes globals = b.segments()[0].header;
             globals.insert(globals.end(), 9, 0x5A);
@@ -180,13 +158,9 @@ TEST(ImageWriter, RefusalsLeaveNoPartialImage) {
     EXPECT_EQ(o.result, -1);
     EXPECT_TRUE(fileExists(o.dataPath) && o.dict.empty());
     gen("RGB", 5, 5, dir.file("rgb.bmp"));
-    DobmpCall stencil;
-    stencil.maskPath = "ITSMASKIMAGE", stencil.maskKind = "Mask";
-    EXPECT_EQ(runDobmp(dir, dir.file("rgb.bmp"), stencil).result, -100);
-    DobmpCall lostMask;
-    lostMask.maskPath = dir.file("no/such/dir/mask.bin");
+    EXPECT_EQ(runDobmp(dir, dir.file("rgb.bmp"), {12, 0, 1, 17, 0, "", "Mask", "ITSMASKIMAGE"}).result, -100);
     gen("RGBA", 5, 5, dir.file("a.png"));
-    EXPECT_EQ(runDobmp(dir, dir.file("a.png"), lostMask).result, -51);
+    EXPECT_EQ(runDobmp(dir, dir.file("a.png"), {12, 0, 1, 17, 0, "", "SMask", dir.file("no/dir/mask.bin")}).result, -51);
     // Null texts are empty texts; null out-pointers are not written.
     EXPECT_GT(dobmp(dir.file("rgb.bmp").c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, nullptr, nullptr,
                     nullptr, nullptr, nullptr, 17, nullptr, 1),
