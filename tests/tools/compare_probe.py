@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Compares what platform_probe printed on Linux with what it printed on
-Windows (under Wine), line by line. Differences listed in the known-
-differences file (one regular expression per line that both the Linux and
-the Windows line must match, so an entry can pin what has to stay equal;
-'#' starts a comment) are reported but accepted; any other difference
-fails."""
+# Compares what platform_probe printed on Linux with what it printed on
+# Windows (under Wine), line by line. Differences listed in the known-
+# differences file (one regular expression per line that both the Linux and
+# the Windows line must match, so an entry can pin what has to stay equal;
+# '#' starts a comment) are reported but accepted; any other difference
+# fails.
 import re
 import sys
 
@@ -17,12 +17,8 @@ def lines(path):
 
 
 linux, windows = lines(linux_path), lines(windows_path)
-known = []
 with open(known_path, encoding="utf-8") as f:
-    for line in f:
-        line = line.split("#", 1)[0].strip()
-        if line:
-            known.append(re.compile(line))
+    known = [re.compile(k) for k in (line.split("#", 1)[0].strip() for line in f) if k]
 
 if len(linux) != len(windows) or not linux:
     print("agreement: the probes printed %d and %d lines" % (len(linux), len(windows)))

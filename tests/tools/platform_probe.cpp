@@ -39,13 +39,19 @@ const char* const kTexts[] = {
     "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW",
 };
 
-void font(const char* face, bool bold, int16_t points, uint16_t codePage) {
+struct Face {
+    const char* name;
+    int16_t bold;
+    std::string tag() const { return std::string(name) + (bold ? " Bold" : ""); }
+};
+const Face kFaces[] = {{"DejaVu Sans", 0}, {"DejaVu Sans", 1}, {"Liberation Sans", 0}};
+
+void font(const Face& face, int16_t points, uint16_t codePage) {
     DisplayContext dc;
     platform::LogFont lf;
-    buildLogFont(dc.get(), lf, face, points, 0, bold ? 1 : 0, codePage);
+    buildLogFont(dc.get(), lf, face.name, points, 0, face.bold, codePage);
     SelectedFont selected(dc.get(), lf);
-    std::string tag = std::string(face) + (bold ? " Bold" : "") + " " + std::to_string(points) + "pt cp" +
-                      std::to_string(codePage);
+    const std::string tag = face.tag() + " " + std::to_string(points) + "pt cp" + std::to_string(codePage);
     if (!selected) {
         std::printf("%s: no font\n", tag.c_str());
         return;
@@ -76,13 +82,6 @@ void font(const char* face, bool bold, int16_t points, uint16_t codePage) {
         std::printf("%s: extent \"%.12s\" A %d %dx%d W %d %dx%d\n", tag.c_str(), text, okA, a.cx, a.cy, okW, w.cx, w.cy);
     }
 }
-
-struct Face {
-    const char* name;
-    int16_t bold;
-    std::string tag() const { return std::string(name) + (bold ? " Bold" : ""); }
-};
-const Face kFaces[] = {{"DejaVu Sans", 0}, {"DejaVu Sans", 1}, {"Liberation Sans", 0}};
 
 // Request 1 (metrics, thousandths of an inch) and the width request (one
 // width per code from tmFirstChar, thousandths of an inch).
@@ -153,13 +152,10 @@ void trimming() {
 
 int main() {
     codePages();
-    for (int16_t points : {8, 10, 12, 72}) {
-        font("DejaVu Sans", false, points, 1252);
-        font("DejaVu Sans", true, points, 1252);
-        font("Liberation Sans", false, points, 1252);
-    }
-    font("DejaVu Sans", false, 10, 1251);
-    font("Liberation Sans", false, 10, 1250);
+    for (int16_t points : {8, 10, 12, 72})
+        for (const Face& f : kFaces) font(f, points, 1252);
+    font(kFaces[0], 10, 1251);
+    font(kFaces[2], 10, 1250);
     fontRequests();
     wrapping();
     trimming();
