@@ -60,20 +60,6 @@ inline Bytes infoHeader(uint32_t size, int32_t w, int32_t h, int bits, uint32_t 
     return b;
 }
 
-// A top-down 24-bit bitmap of red, green, blue triples given row by row
-// from the top, for pictures a test expects.
-inline Bytes rgbBitmap(int32_t w, int32_t h, const Bytes& rgb) {
-    Bytes pixels;
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            const size_t at = 3 * size_t(y * w + x);
-            pixels.insert(pixels.end(), {rgb[at + 2], rgb[at + 1], rgb[at]});
-        }
-        pixels.resize((pixels.size() + 3) & ~size_t{3}, 0);
-    }
-    return bitmapFile(infoHeader(40, w, -h, 24, 0), {}, pixels);
-}
-
 // The records of a metafile after its standard header (whose size in words
 // is its second field), starting `at` bytes in (22 after a placeable header).
 struct MetaRecord {

@@ -1,30 +1,48 @@
 // Helpers of the image tests: pattern images made by Pillow
-// (tests/tools/img_tool.py), dobmp runs with their files split into
-// dictionary and data, and poppler's rendering of those files.
+// (tests/tools/img_tool.py) and dobmp runs with their files split into
+// dictionary and data.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/bitmap_builder.h"
 #include "common/test_support.h"
+#include "kdlib.h"
 
 namespace imgtest {
 
 using namespace kdtest;
 
 // Pillow writes a pattern image (see img_tool.py gen).
-void gen(const std::string& mode, int w, int h, const std::string& path, const std::vector<std::string>& opts = {});
+inline void gen(const std::string& mode, int w, int h, const std::string& path,
+                const std::vector<std::string>& opts = {}) {
+    std::vector<std::string> args{"gen", mode, std::to_string(w), std::to_string(h), path};
+    args.insert(args.end(), opts.begin(), opts.end());
+    ASSERT_EQ(runPython("img_tool.py", args), 0) << "Pillow could not write " << path;
+}
+
 // Pillow's decoding of an image as raw samples in `mode` ("RGB", "L", "A").
-Bytes pillowSamples(const std::string& image, const std::string& mode);
+inline Bytes pillowSamples(const std::string& image, const std::string& mode) {
+    const std::string out = image + "." + mode + ".raw";
+    EXPECT_EQ(runPython("img_tool.py", {"samples", image, mode, out}), 0);
+    return readFile(out);
+}
 
 // An image for a table row: Pillow's 12 x 6 pattern (mode and options) or
 // bytes; write() puts it into the folder under `name`.
 struct Source {
     Source(const char* mode, std::vector<std::string> opts = {}) : mode(mode), opts(std::move(opts)) {}
     Source(Bytes bytes) : bytes(std::move(bytes)) {}
-    std::string write(const TempDir& dir, const std::string& name) const;
+    std::string write(const TempDir& dir, const std::string& name) const {
+        if (bytes.empty()) gen(mode, 12, 6, dir.file(name), opts);
+        else writeFile(dir.file(name), bytes);
+        return dir.file(name);
+    }
     std::string mode;
     std::vector<std::string> opts;
     Bytes bytes;
@@ -52,12 +70,21 @@ struct Output {
     Bytes data, maskData;        // what follows
 };
 
-Output runDobmp(const TempDir& dir, const std::string& image, const DobmpCall& call = {});
-
-// Wraps dobmp's files in a PDF, renders it with pdftoppm and returns the
-// largest channel difference from `expected` (an image file; composited
-// over white paper first when overWhite), or 999 when rendering failed.
-int renderDifference(const TempDir& dir, const Output& out, int32_t lengthObj, int w, int h,
-                     const std::string& expected, bool overWhite = false);
+inline Output runDobmp(const TempDir& dir, const std::string& image, const DobmpCall& call = {}) {
+    Output o;
+    o.dataPath = dir.file("data.bin");
+    o.maskPath = call.maskPath.empty() ? dir.file("mask.bin") : call.maskPath;
+    o.sidePath = dir.file("side.bin");
+    o.smaskObj = call.smaskObj;
+    o.result = dobmp(image.c_str(), o.dataPath.c_str(), call.lengthObj, &o.width, &o.height, 0, call.invertDecode,
+                     call.colourKeyMask.c_str(), o.sidePath.c_str(), &o.sideObj, o.maskPath.c_str(), &o.smaskObj,
+                     call.pdfVersion, call.maskKind.c_str(), call.jbig2Page);
+    for (auto [path, dict, data] : {std::tuple{o.dataPath, &o.dict, &o.data}, {o.maskPath, &o.maskDict, &o.maskData}}) {
+        if (!fileExists(path)) continue;
+        StreamFile s = splitStreamFile(path);
+        *dict = s.header, *data = s.data;
+    }
+    return o;
+}
 
 }  // namespace imgtest
