@@ -19,6 +19,13 @@ std::set<std::string> namesIn(const TempDir& dir) {
     return names;
 }
 
+// Bytes at .. at + n - 1 of every group of `step` bytes.
+Bytes every(const Bytes& b, size_t step, size_t at, size_t n) {
+    Bytes out;
+    for (size_t i = at; i + n <= b.size(); i += step) out.insert(out.end(), b.begin() + long(i), b.begin() + long(i + n));
+    return out;
+}
+
 }  // namespace
 
 TEST(BmpDecode, PillowBitmapsMatchSampleForSample) {
@@ -64,36 +71,20 @@ TEST(BmpDecode, ChannelMasksScaleAndWiden) {
     }
 }
 
-TEST(BmpDecode, RunLengthHolesBecomeTransparent) {
+TEST(BmpDecode, RunLengthDeltaHolesAndFourBitRuns) {
     TempDir dir;
-    const Bytes pal(1024, 0);
-    {  // height 10, width 4: eight lines coded, then end of bitmap
-        Bytes rle;
-        for (int y = 0; y < 8; ++y) rle.insert(rle.end(), {4, uint8_t(y + 1), 0, 0});
-        rle.insert(rle.end(), {0, 1});
-        writeFile(dir.file("r8.bmp"), bitmapFile(infoHeader(40, 4, 10, 8, 1), pal, rle));
-        Output o = runDobmp(dir, dir.file("r8.bmp"));
-        Bytes want(8, 0);  // top two rows never reached
-        for (int y = 8; y >= 1; --y) want.insert(want.end(), 4, uint8_t(y));
-        EXPECT_EQ(inflateAll(o.data), want);
-        Bytes mask(10, 0xFF);
-        mask[0] = mask[1] = 0x0F;  // transparent bits cleared, padding bits stay set
-        EXPECT_EQ(o.maskData, mask);
-    }
-    {  // delta dx 3 dy 1 from (5, 0) in a 10-wide image clears (5, 0) to (7, 1)
-        Bytes rle{5, 1, 0, 2, 3, 1, 2, 4, 0, 0, 10, 6, 0, 0, 0, 1};
-        writeFile(dir.file("d.bmp"), bitmapFile(infoHeader(40, 10, 3, 8, 1), pal, rle));
-        Output o = runDobmp(dir, dir.file("d.bmp"));
-        EXPECT_EQ(o.maskData, (Bytes{0xFF, 0xFF, 0x00, 0xFF, 0xF8, 0x3F}));  // top row first
-        EXPECT_EQ(inflateAll(o.data)[18], 4);                            // (8, 1), middle output row
-    }
-    {  // RLE4: absolute runs of 5 (3 bytes + pad) and 4 (2 bytes), an encoded run
-        Bytes rle{0, 5, 0x12, 0x34, 0x50, 0, 0, 4, 0x67, 0x89, 3, 0xAB, 0, 0, 0, 1};
-        writeFile(dir.file("r4.bmp"), bitmapFile(infoHeader(40, 12, 1, 4, 2), Bytes(64, 0), rle));
-        Output o = runDobmp(dir, dir.file("r4.bmp"));
-        EXPECT_EQ(inflateAll(o.data), (Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBA}));
-        EXPECT_EQ(o.smaskObj, 0);
-    }
+    // Delta dx 3 dy 1 from (5, 0) in a 10-wide image clears (5, 0) to (7, 1).
+    const Bytes delta{5, 1, 0, 2, 3, 1, 2, 4, 0, 0, 10, 6, 0, 0, 0, 1};
+    writeFile(dir.file("d.bmp"), bitmapFile(infoHeader(40, 10, 3, 8, 1), Bytes(1024, 0), delta));
+    Output o = runDobmp(dir, dir.file("d.bmp"));
+    EXPECT_EQ(o.maskData, (Bytes{0xFF, 0xFF, 0x00, 0xFF, 0xF8, 0x3F}));  // top row first
+    EXPECT_EQ(inflateAll(o.data)[18], 4);                            // (8, 1), middle output row
+    // RLE4: absolute runs of 5 (3 bytes + pad) and 4 (2 bytes), an encoded run.
+    const Bytes rle4{0, 5, 0x12, 0x34, 0x50, 0, 0, 4, 0x67, 0x89, 3, 0xAB, 0, 0, 0, 1};
+    writeFile(dir.file("r4.bmp"), bitmapFile(infoHeader(40, 12, 1, 4, 2), Bytes(64, 0), rle4));
+    o = runDobmp(dir, dir.file("r4.bmp"));
+    EXPECT_EQ(inflateAll(o.data), (Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBA}));
+    EXPECT_EQ(o.smaskObj, 0);
 }
 
 TEST(BmpDecode, HostileHeadersAndTruncation) {
@@ -128,21 +119,14 @@ TEST(PngDecode, AlphaAndSixteenBitsAgainstTheirSource) {
 
     // 16-bit colour for PDF 1.4: the high byte of every sample.
     gen("RGB", 12, 7, dir.file("c16.png"), {"bits=16", "ct=2", "chunks=3"});
-    const Bytes raw16 = pillowSamples(dir.file("c16.png"), "RAW16");
-    Bytes high;
-    for (size_t i = 0; i < raw16.size(); i += 2) high.push_back(raw16[i]);
-    EXPECT_EQ(inflateAll(runDobmp(dir, dir.file("c16.png"), {12, 0, 1, 14}).data), high);
+    EXPECT_EQ(inflateAll(runDobmp(dir, dir.file("c16.png"), {12, 0, 1, 14}).data),
+              every(pillowSamples(dir.file("c16.png"), "RAW16"), 2, 0, 1));
     // 16-bit grey and alpha for PDF 1.7: both kept whole.
     gen("LA", 9, 5, dir.file("ga16.png"), {"bits=16", "ct=4"});
     o = runDobmp(dir, dir.file("ga16.png"));
     const Bytes all = pillowSamples(dir.file("ga16.png"), "RAW16");
-    Bytes grey, alpha;
-    for (size_t i = 0; i < all.size(); i += 4) {
-        grey.insert(grey.end(), {all[i], all[i + 1]});
-        alpha.insert(alpha.end(), {all[i + 2], all[i + 3]});
-    }
-    EXPECT_EQ(inflateAll(o.data), grey);
-    EXPECT_EQ(o.maskData, alpha);
+    EXPECT_EQ(inflateAll(o.data), every(all, 4, 0, 2));
+    EXPECT_EQ(o.maskData, every(all, 4, 2, 2));
 }
 
 TEST(PngDecode, BrokenStreamsAndNeighbourFiles) {
@@ -191,15 +175,13 @@ TEST(PngFilters, ScanlinesUnfilterToTheRowsGiven) {
 
     // Grey and alpha interleaved: grey given filtered (up), alpha plain;
     // written unfiltered, Pillow reads both back.
-    Bytes greyScan, alpha, prev(6, 0), want;
+    Bytes greyScan, alpha, want;
     for (int r = 0; r < 3; ++r) {
         greyScan.push_back(2);
         for (int i = 0; i < 6; ++i) {
-            const auto v = uint8_t(r * 50 + i * 9);
-            greyScan.push_back(uint8_t(v - prev[i]));
-            prev[i] = v;
+            greyScan.push_back(uint8_t(r == 0 ? i * 9 : 50));  // each row 50 above the one before
             alpha.push_back(uint8_t(10 * r + i));
-            want.insert(want.end(), {v, uint8_t(10 * r + i)});
+            want.insert(want.end(), {uint8_t(r * 50 + i * 9), uint8_t(10 * r + i)});
         }
     }
     writeFile(dir.file("g.bin"), greyScan);
