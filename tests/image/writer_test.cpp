@@ -131,21 +131,20 @@ TEST(ImageWriter, PassThroughKindsCopyTheirData) {
         b.page(2, 16, 4, Bytes(6, 2), true);  // 4-byte associations
         b.page(3, 8, 8, Bytes(4, 3));
         writeFile(dir.file("a.jb2"), b.build());
+        Bytes globals = b.segments()[0].header;
+        globals.insert(globals.end(), 9, 0x5A);
         for (uint32_t page : {2u, 3u}) {
-            // The page's information and region, each association made 1.
-            Bytes want;
+            Bytes want;  // the page's information and region, each association made 1
             for (const auto& s : b.segments()) {
                 if (s.page != page || s.type == 49) continue;
                 Bytes h = s.header;
-                if (page == 2) h[6] = h[7] = h[8] = 0, h[9] = 1;
-                else h[6] = 1;
+                if (page == 2) h[6] = h[7] = h[8] = 0;
+                h[page == 2 ? 9 : 6] = 1;
                 want.insert(want.end(), h.begin(), h.end());
                 want.insert(want.end(), s.data.begin(), s.data.end());
             }
             const Output o = runDobmp(dir, dir.file("a.jb2"), {12, 0, int32_t(page)});
             EXPECT_EQ(o.data, want) << sequential << page;
-            Bytes globals = b.segments()[0].header;
-            globals.insert(globals.end(), 9, 0x5A);
             EXPECT_EQ(readFile(o.sidePath), globals);
         }
     }
@@ -171,10 +170,8 @@ TEST(ImageWriter, RefusalsLeaveNoPartialImage) {
     gen("RGB", 8, 4, dir.file("a.png"));
     gen("RGB", 8, 4, dir.file("a.jpg"));
     const Bytes png = readFile(dir.file("a.png")), jpg = readFile(dir.file("a.jpg"));
-    auto find = [](const Bytes& b, const Bytes& what) {
-        return size_t(std::search(b.begin(), b.end(), what.begin(), what.end()) - b.begin());
-    };
-    const size_t idat = find(png, {'I', 'D', 'A', 'T'}) - 4, sof = find(jpg, {0xFF, 0xC0});
+    const std::string pngText(png.begin(), png.end()), jpgText(jpg.begin(), jpg.end());
+    const size_t idat = pngText.find("IDAT") - 4, sof = jpgText.find("\xFF\xC0");
     Bytes noIdat(png.begin(), png.begin() + long(idat));  // IHDR, a colour profile, the end of the file
     noIdat.insert(noIdat.end(), {0, 0, 0, 2, 'i', 'C', 'C', 'P', 1, 2, 0, 0, 0, 0});
     Bytes noFrame = jpg;
@@ -190,7 +187,6 @@ TEST(ImageWriter, RefusalsLeaveNoPartialImage) {
     }
     writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(idat + 12)));
     EXPECT_EQ(runDobmp(dir, dir.file("cut.png")).data.size(), 4u);  // the four data bytes that are there
-
     gen("L", 2, 70000, dir.file("tall.png"));
     o = runDobmp(dir, dir.file("tall.png"));
     EXPECT_EQ(o.height, int16_t(70000 & 0xFFFF));
@@ -199,20 +195,17 @@ TEST(ImageWriter, RefusalsLeaveNoPartialImage) {
 
 TEST(ImageExports, BadFileNamesLoseNothing) {
     const uint8_t none[1] = {0};
-    const std::vector<std::pair<std::function<int(const char*, const char*)>, int>> exports{
-        {[](const char* in, const char* out) {  // -500 or, for what is no image, -1
-             return dobmp(in, out, 1, nullptr, nullptr, 0, 0, "", "", nullptr, "", nullptr, 17, "", 1) < 0;
-         },
-         1},
-        {ExtractFromBMP, -500},
-        {[&](const char* in, const char* out) { return CreatePNGDataFromFile(in, out, none, 1, 0, 4, 1, 2, 0, 0, 0); },
-         0},
-        {[&](const char* in, const char* out) {
-             return CreatePNGAlphaDataFromFile(in, in, out, 0, 0, none, 1, 0, 3, 3, 1, 1, 2, 1, 0, 0);
-         },
-         0},
+    using Export = std::function<int(const char*, const char*)>;
+    const Export image = [](const char* in, const char* out) {  // -500 or, for what is no image, -1
+        return dobmp(in, out, 1, nullptr, nullptr, 0, 0, "", "", nullptr, "", nullptr, 17, "", 1) < 0;
     };
-    for (const auto& [call, failure] : exports) {
+    const Export scanlines = [&](const char* in, const char* out) {
+        return CreatePNGDataFromFile(in, out, none, 1, 0, 4, 1, 2, 0, 0, 0);
+    };
+    const Export withAlpha = [&](const char* in, const char* out) {
+        return CreatePNGAlphaDataFromFile(in, in, out, 0, 0, none, 1, 0, 3, 3, 1, 1, 2, 1, 0, 0);
+    };
+    for (const auto& [call, failure] : {std::pair{image, 1}, {Export(ExtractFromBMP), -500}, {scanlines, 0}, {withAlpha, 0}}) {
         TempDir dir;
         expectBadNamesLoseNothing(dir, call, failure);
     }

@@ -141,13 +141,11 @@ def split_idat(png, parts):
 
 def samples(path, mode, out):
     img = Image.open(path)
-    if mode == 'A':
-        data = img.getchannel('A').tobytes()
-    elif mode == 'RAW16':
+    if mode == 'RAW16':
         w, h, bits, ct = struct.unpack('>IIBB', open(path, 'rb').read()[16:26])
         data = b''.join(hand_rows(ct, w, h, bits))
     else:
-        data = img.convert(mode).tobytes()
+        data = (img.getchannel('A') if mode == 'A' else img.convert(mode)).tobytes()
     open(out, 'wb').write(data)
 
 
@@ -232,24 +230,15 @@ def wmf(path, out, w, h):
         centres(big_path, w, h, out)
 
 
-def main():
-    cmd, a = sys.argv[1], sys.argv[2:]
-    if cmd == 'gen':
-        gen(a[0], int(a[1]), int(a[2]), a[3], opts(a[4:]))
-    elif cmd == 'samples':
-        samples(a[0], a[1], a[2])
-    elif cmd == 'render':
-        render(a[0], opts(a[1:]))
-    elif cmd == 'compare':
-        return compare(a[0], a[1], int(a[2]), opts(a[3:]))
-    elif cmd == 'mmr':
-        mmr(int(a[0]), int(a[1]), a[2], a[3])
-    elif cmd == 'scanpng':
-        write_png(a[4], int(a[0]), int(a[1]), 8, int(a[2]), open(a[3], 'rb').read())
-    elif cmd == 'wmf':
-        wmf(a[0], a[1], int(a[2]), int(a[3]))
-    return 0
-
+COMMANDS = {
+    'gen': lambda a: gen(a[0], int(a[1]), int(a[2]), a[3], opts(a[4:])),
+    'samples': lambda a: samples(a[0], a[1], a[2]),
+    'render': lambda a: render(a[0], opts(a[1:])),
+    'compare': lambda a: compare(a[0], a[1], int(a[2]), opts(a[3:])),
+    'mmr': lambda a: mmr(int(a[0]), int(a[1]), a[2], a[3]),
+    'scanpng': lambda a: write_png(a[4], int(a[0]), int(a[1]), 8, int(a[2]), open(a[3], 'rb').read()),
+    'wmf': lambda a: wmf(a[0], a[1], int(a[2]), int(a[3])),
+}
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(COMMANDS[sys.argv[1]](sys.argv[2:]) or 0)
