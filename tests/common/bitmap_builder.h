@@ -29,12 +29,8 @@ inline uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | get16(b
 inline Bytes bitmapFile(const Bytes& info, const Bytes& palette, const Bytes& pixels) {
     Bytes b{'B', 'M'};
     const auto offset = uint32_t(14 + info.size() + palette.size());
-    put32(b, uint32_t(offset + pixels.size()));
-    put32(b, 0);
-    put32(b, offset);
-    b.insert(b.end(), info.begin(), info.end());
-    b.insert(b.end(), palette.begin(), palette.end());
-    b.insert(b.end(), pixels.begin(), pixels.end());
+    for (uint32_t v : {uint32_t(offset + pixels.size()), 0u, offset}) put32(b, v);
+    for (const Bytes* part : {&info, &palette, &pixels}) b.insert(b.end(), part->begin(), part->end());
     return b;
 }
 
@@ -43,19 +39,9 @@ inline Bytes bitmapFile(const Bytes& info, const Bytes& palette, const Bytes& pi
 inline Bytes infoHeader(uint32_t size, int32_t w, int32_t h, int bits, uint32_t compression, uint32_t r = 0,
                         uint32_t g = 0, uint32_t bl = 0, uint32_t a = 0) {
     Bytes b;
-    put32(b, size);
-    put32(b, uint32_t(w));
-    put32(b, uint32_t(h));
-    put16(b, 1);
-    put16(b, uint32_t(bits));
-    put32(b, compression);
-    for (int i = 0; i < 5; ++i) put32(b, 0);
-    if (size >= 52) {
-        put32(b, r);
-        put32(b, g);
-        put32(b, bl);
-    }
-    if (size >= 56) put32(b, a);
+    for (uint32_t v : {size, uint32_t(w), uint32_t(h), 1u | uint32_t(bits) << 16, compression, 0u, 0u, 0u, 0u, 0u})
+        put32(b, v);  // planes and bits share a 32-bit field
+    for (uint32_t v : {r, g, bl, a}) put32(b, v);
     b.resize(size, 0);
     return b;
 }
