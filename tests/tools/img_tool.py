@@ -2,10 +2,10 @@
 # Pillow oracle for the image tests.
 #
 #   gen MODE W H OUT [key=value ...]   pattern image, format from OUT's extension;
-#       keys: bits=16 ct=C (a PNG written by hand), chunks=N (split the image
-#       data), colors=N (P), opaque=1 (RGBA), quality=Q, adobe=0 (no APP14 in
-#       a JPEG), invert=1 (CMYK), sof=N (another JPEG frame marker),
-#       compression=... (TIFF)
+#       keys: bits=16 ct=C or chunks=N (a PNG written by hand with every filter
+#       type, its image data in N chunks), colors=N (P), opaque=1 (RGBA),
+#       quality=Q, adobe=0 (no APP14 in a JPEG), invert=1 (CMYK), sof=N (another
+#       JPEG frame marker), compression=... (TIFF)
 #   samples IMG MODE OUT       Pillow's decoding as raw bytes (a Pillow mode, A for
 #       alpha, RAW16 for the big-endian samples of a hand-written PNG)
 #   render OUT.png key=value ...   dobmp's files in a PDF rendered by pdftoppm
@@ -96,8 +96,9 @@ def centres(big_path, w, h, out):
 
 def gen(mode, w, h, out, o):
     ext = os.path.splitext(out)[1].lower()
-    if ext == '.png' and 'bits' in o:
-        return hand_png(int(o['ct']), w, h, int(o['bits']), int(o.get('chunks', '1')), out)
+    if ext == '.png' and ('bits' in o or 'chunks' in o):
+        ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'LA': 4, 'RGBA': 6}[mode]))
+        return hand_png(ct, w, h, int(o.get('bits', '8')), int(o.get('chunks', '1')), out)
     base = Image.new('RGBA', (w, h))
     base.putdata([pattern(x, y) for y in range(h) for x in range(w)])
     rgb = base.convert('RGB')
@@ -116,8 +117,6 @@ def gen(mode, w, h, out, o):
           '.tif': {'compression': o['compression']} if 'compression' in o else {}}.get(ext, {})
     img.save(out, **kw)
     data = open(out, 'rb').read()
-    if 'chunks' in o:
-        data = split_idat(data, int(o['chunks']))
     if o.get('adobe') == '0':
         at = data.index(b'\xff\xee')
         data = data[:at] + data[at + 2 + struct.unpack('>H', data[at + 2:at + 4])[0]:]
@@ -127,16 +126,6 @@ def gen(mode, w, h, out, o):
         at = data.index(b'\xff\xc0')
         data = data[:at + 1] + bytes([0xC0 + int(o['sof'])]) + data[at + 2:]
     open(out, 'wb').write(data)
-
-
-def split_idat(png, parts):
-    first = i = png.index(b'IDAT') - 4
-    idat = b''
-    while png[i + 4:i + 8] == b'IDAT':
-        n = struct.unpack('>I', png[i:i + 4])[0]
-        idat, i = idat + png[i + 8:i + 8 + n], i + 12 + n
-    step = max(1, -(-len(idat) // parts))
-    return png[:first] + b''.join(png_chunk(b'IDAT', idat[k:k + step]) for k in range(0, len(idat), step)) + png[i:]
 
 
 def samples(path, mode, out):
