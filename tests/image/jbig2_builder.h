@@ -69,4 +69,12 @@ private:
     std::vector<Segment> segments_;
 };
 
+// Three pages of 16 x 9, 32 x 10 and 48 x 11, global data first when asked.
+inline kdtest::Bytes threePages(bool sequential, bool pageCountKnown, bool globals = true) {
+    Jbig2Builder b(sequential, pageCountKnown);
+    if (globals) b.globals(kdtest::Bytes(9, 0x5A));
+    for (uint32_t page = 1; page <= 3; ++page) b.page(page, 16 * page, 8 + page, kdtest::Bytes(5, uint8_t(page)));
+    return b.build();
+}
+
 }  // namespace imgtest

@@ -41,13 +41,6 @@ Bytes enhanced(uint8_t second) {
     for (uint32_t v : {108, 50, 60, 199, 99}) put32(b, v);
     return b;
 }
-// Three pages of 16 x 9, 32 x 10 and 48 x 11 behind global data.
-Bytes jbig2(bool sequential, bool pageCountKnown) {
-    Jbig2Builder b(sequential, pageCountKnown);
-    b.globals(Bytes(9, 0x5A));
-    for (uint32_t page = 1; page <= 3; ++page) b.page(page, 16 * page, 8 + page, Bytes(5, uint8_t(page)));
-    return b.build();
-}
 Bytes embedded(const TempDir& dir, const char* name, uint32_t compression) {
     gen("RGB", 23, 11, dir.file(name));
     return bitmapFile(infoHeader(40, 5, 5, 0, compression), {}, readFile(dir.file(name)));
@@ -92,9 +85,9 @@ TEST(Recognition, KindSizeBitsAndGreyOfEveryKind) {
         {"z.wmf", placeable(0), 0, 6, 6, 0, 0, 0, 0},
         {"a.jp2", Source("RGB"), 0, 8, 8, 12, 6, 24, 0},
         {"a.j2k", Source("RGB"), 0, 10, 10, 12, 6, 24, 0},
-        {"s.jb2", jbig2(true, true), 0, 9, 9, 32, 10, 1, 1, 3, 2},
-        {"r.jb2", jbig2(false, true), 0, 9, 9, 32, 10, 1, 1, 3, 2},
-        {"n.jb2", jbig2(true, false), 0, 9, 9, 48, 11, 1, 1, 3, 3},  // pages counted
+        {"s.jb2", threePages(true, true), 0, 9, 9, 32, 10, 1, 1, 3, 2},
+        {"r.jb2", threePages(false, true), 0, 9, 9, 32, 10, 1, 1, 3, 2},
+        {"n.jb2", threePages(true, false), 0, 9, 9, 48, 11, 1, 1, 3, 3},  // pages counted
         {"junk", Bytes{'X', 'Y', 'j'}, -1},
         {"badpng", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1B, '\n'}, -1},
         {"badgif", Bytes{'G', 'I', 'F', '8', '8', 'a'}, -1},

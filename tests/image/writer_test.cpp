@@ -27,12 +27,6 @@ Bytes runLength(bool holes) {
     rle.insert(rle.end(), {0, 1});
     return bitmapFile(infoHeader(40, holes ? 5 : 4, 2, 8, 1), pal, rle);
 }
-Bytes jbig2File(bool globals) {
-    Jbig2Builder b(false, true);
-    if (globals) b.globals(Bytes(9, 0x5A));
-    for (uint32_t page = 1; page <= 3; ++page) b.page(page, 8 * page, 4, Bytes(4, 1));
-    return b.build();
-}
 const Bytes kGreyPalette{0, 0, 0, 0, 255, 255, 255, 0}, kWhiteFirst{255, 255, 255, 0, 0, 0, 0, 0};
 
 }  // namespace
@@ -94,8 +88,9 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, cmyk + b8 + dct},
         {"a.jp2", Source("RGB"), {}, jpx},
         {"a.j2k", Source("RGB"), {}, jpx},
-        {"globals.jb2", jbig2File(true), {12, 0, 2}, jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13, 16, 4},
-        {"plain.jb2", jbig2File(false), {12, 0, 3}, jbig2, "", 0, -7, 24, 4},
+        {"globals.jb2", threePages(false, true), {12, 0, 2}, jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13,
+         32, 10},
+        {"plain.jb2", threePages(false, true, false), {12, 0, 3}, jbig2, "", 0, -7, 48, 11},
     };
     TempDir dir;
     for (const Case& c : cases) {
