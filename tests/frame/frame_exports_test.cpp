@@ -12,13 +12,9 @@ TEST(FrameExports, VersionIsConstant) {
 }
 
 TEST(FrameExports, GetParOnTheDisplay) {
-    int width = 0, height = 0;
-    {
-        kd::DisplayContext dc;
-        ASSERT_TRUE(dc);
-        width = dc.caps(kd::platform::kHorzSize);
-        height = dc.caps(kd::platform::kVertSize);
-    }
+    const kd::DisplayContext dc;
+    ASSERT_TRUE(dc);
+    const int width = dc.caps(kd::platform::kHorzSize), height = dc.caps(kd::platform::kVertSize);
 #ifndef _WIN32
     // The Linux backend's virtual display.
     EXPECT_EQ(width, 508);

@@ -76,19 +76,51 @@ TEST(BmpDecode, RunLengthDeltaHolesAndFourBitRuns) {
     EXPECT_EQ(o.smaskObj, 0);
 }
 
-TEST(BmpDecode, HostileHeadersAndTruncation) {
+TEST(Decode, DamagedFilesAreRefusedCleanly) {
     TempDir dir;
-    // 2^31 pixels declared in a tiny file, a file shorter than its rows, a depth without a decoder.
-    writeFile(dir.file("huge.bmp"), bitmapFile(infoHeader(40, 65536, 32768, 24, 0), {}, Bytes(16, 0)));
-    writeFile(dir.file("huge8.bmp"), bitmapFile(infoHeader(40, 30000, 30000, 8, 1), Bytes(1024, 0), {0, 1}));
-    writeFile(dir.file("short.bmp"), bitmapFile(infoHeader(40, 100, 100, 24, 0), {}, Bytes(300 * 50, 0)));
-    writeFile(dir.file("depth.bmp"), bitmapFile(infoHeader(40, 4, 4, 7, 0), {}, Bytes(64, 0)));
-    for (const char* name : {"huge.bmp", "huge8.bmp", "short.bmp", "depth.bmp"}) {
-        Output o = runDobmp(dir, dir.file(name));
-        EXPECT_EQ(o.result, -1) << name;
-        EXPECT_TRUE(o.dict.empty()) << name;
-        EXPECT_TRUE(std::filesystem::remove(o.dataPath)) << name;  // closed and removable
+    gen("RGBA", 8, 4, dir.file("a.png"));
+    gen("RGB", 8, 4, dir.file("a.jpg"));
+    gen("P", 5, 5, dir.file("a.gif"));  // a kind that is known but not written
+    const Bytes png = readFile(dir.file("a.png")), jpg = readFile(dir.file("a.jpg")), gif = readFile(dir.file("a.gif"));
+    const std::string pngText(png.begin(), png.end()), jpgText(jpg.begin(), jpg.end());
+    const size_t idat = pngText.find("IDAT") - 4, sof = jpgText.find("\xFF\xC0");
+    Bytes noIdat(png.begin(), png.begin() + long(idat));  // IHDR, a colour profile, the end of the file
+    noIdat.insert(noIdat.end(), {0, 0, 0, 2, 'i', 'C', 'C', 'P', 1, 2, 0, 0, 0, 0});
+    Bytes noFrame = jpg, broken = png, liar = png;
+    noFrame.erase(noFrame.begin() + long(sof), noFrame.begin() + long(sof + 2 + get16({jpg[sof + 3], jpg[sof + 2]}, 0)));
+    for (size_t i = idat + 10; i < idat + 18; ++i) broken[i] ^= 0xA5;  // damaged zlib data
+    liar[16] = 0x10;  // width 2^28 + 8: more than the data could ever give
+    Bytes rle = bitmapFile(infoHeader(40, 4, 2, 8, 1), Bytes(1024, 0), {0, 1});
+    rle[10] = uint8_t(rle.size() + 1);  // pixels past the end of the file
+    // Refused before the data file is made (made: closed, removable, no
+    // dictionary), or refused at once.
+    const struct {
+        const char* name;
+        Bytes bytes;
+        int result;
+        bool made;
+    } cases[] = {
+        {"noidat.png", noIdat, -1, false},
+        {"noframe.jpg", noFrame, -1, false},
+        {"rle8.bmp", rle, -1, false},
+        {"liar.png", liar, -1, true},
+        {"b.gif", gif, -1, true},
+        // 2^31 pixels declared in a tiny file, a file shorter than its rows, a depth without a decoder.
+        {"huge.bmp", bitmapFile(infoHeader(40, 65536, 32768, 24, 0), {}, Bytes(16, 0)), -1, true},
+        {"huge8.bmp", bitmapFile(infoHeader(40, 30000, 30000, 8, 1), Bytes(1024, 0), {0, 1}), -1, true},
+        {"short.bmp", bitmapFile(infoHeader(40, 100, 100, 24, 0), {}, Bytes(300 * 50, 0)), -1, true},
+        {"depth.bmp", bitmapFile(infoHeader(40, 4, 4, 7, 0), {}, Bytes(64, 0)), -1, true},
+    };
+    for (const auto& c : cases) {
+        writeFile(dir.file(c.name), c.bytes);
+        const Output o = runDobmp(dir, dir.file(c.name));
+        EXPECT_EQ(o.result, c.result) << c.name;
+        EXPECT_TRUE(o.dict.empty()) << c.name;
+        EXPECT_EQ(std::filesystem::remove(o.dataPath), c.made) << c.name;
+        EXPECT_FALSE(std::filesystem::remove(o.maskPath)) << c.name;
     }
+    writeFile(dir.file("broken.png"), broken);
+    EXPECT_EQ(runDobmp(dir, dir.file("broken.png")).result, -42);
     const Bytes full = bitmapFile(infoHeader(124, 2, 2, 32, 3, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), {}, Bytes(16, 1));
     for (size_t cut = 0; cut < 140; cut += 7) {  // truncated headers end cleanly
         writeFile(dir.file("cut.bmp"), Bytes(full.begin(), full.begin() + long(cut)));
@@ -118,31 +150,21 @@ TEST(PngDecode, AlphaAndSixteenBitsAgainstTheirSource) {
     EXPECT_EQ(o.maskData, every(all, 4, 2, 2));
 }
 
-TEST(PngDecode, BrokenStreamsAndNeighbourFiles) {
+TEST(PngDecode, NeighbourFilesAreNeitherReadNorTouched) {
     TempDir dir;
     gen("RGBA", 16, 16, dir.file("a.png"));
-    Bytes png = readFile(dir.file("a.png"));
-    const size_t idat = std::string(png.begin(), png.end()).find("IDAT");
-    for (size_t i = idat + 6; i < idat + 14; ++i) png[i] ^= 0xA5;  // damaged zlib data
-    writeFile(dir.file("broken.png"), png);
-    EXPECT_EQ(runDobmp(dir, dir.file("broken.png")).result, -42);
-    // A host's file that happens to carry the image's name plus a suffix is
-    // neither read nor touched.
+    const Bytes png = readFile(dir.file("a.png"));
+    // A host's file that happens to carry the image's name plus a suffix.
     writeFile(dir.file("a.png.idat.raw"), Bytes(5000, 0x77));
     EXPECT_EQ(inflateAll(runDobmp(dir, dir.file("a.png")).data), pillowSamples(dir.file("a.png"), "RGB"));
     EXPECT_EQ(readFile(dir.file("a.png.idat.raw")), Bytes(5000, 0x77));
     const std::set<std::string> before = namesIn(dir);
-    Bytes liar = readFile(dir.file("a.png"));
-    liar[16] = 0x10;  // width 2^28 + 16: more than the data could ever give
-    writeFile(dir.file("liar.png"), liar);
-    EXPECT_EQ(runDobmp(dir, dir.file("liar.png")).result, -1);
     for (size_t cut = 8; cut < png.size(); cut += 13) {
         writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(cut)));
         runDobmp(dir, dir.file("cut.png"));
     }
     std::set<std::string> after = namesIn(dir);
     after.erase("cut.png");
-    after.erase("liar.png");
     EXPECT_EQ(after, before);
 }
 

@@ -95,11 +95,10 @@ TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
     EXPECT_EQ(renderOf(dir, dir.file("r.bmp"), 12, 8, holes), 0);
 
     ASSERT_EQ(runPython("img_tool.py", {"mmr", "32", "16", dir.file("p2.mmr"), dir.file("p2.png")}), 0);
-    ASSERT_EQ(runPython("img_tool.py", {"mmr", "16", "8", dir.file("p1.mmr"), dir.file("p1.png")}), 0);
     Jbig2Builder b(true, true);
-    b.page(1, 16, 8, readFile(dir.file("p1.mmr")));
+    b.page(1, 16, 8, Bytes(5, 1));  // other pages' data is never read
     b.page(2, 32, 16, readFile(dir.file("p2.mmr")), true);
-    b.page(3, 16, 8, readFile(dir.file("p1.mmr")));
+    b.page(3, 16, 8, Bytes(5, 3));
     writeFile(dir.file("a.jb2"), b.build());
     EXPECT_EQ(renderOf(dir, dir.file("a.jb2"), 32, 16, dir.file("p2.png"), {12, 0, 2}), 0);
 

@@ -145,12 +145,8 @@ TEST(ImageWriter, PassThroughKindsCopyTheirData) {
     }
 }
 
-TEST(ImageWriter, RefusalsLeaveNoPartialImage) {
+TEST(ImageWriter, RefusedRequestsAndShortOrTallImages) {
     TempDir dir;
-    gen("P", 5, 5, dir.file("a.gif"));
-    Output o = runDobmp(dir, dir.file("a.gif"));
-    EXPECT_EQ(o.result, -1);
-    EXPECT_TRUE(fileExists(o.dataPath) && o.dict.empty());
     gen("RGB", 5, 5, dir.file("rgb.bmp"));
     EXPECT_EQ(runDobmp(dir, dir.file("rgb.bmp"), {12, 0, 1, 17, 0, "", "Mask", "ITSMASKIMAGE"}).result, -100);
     gen("RGBA", 5, 5, dir.file("a.png"));
@@ -159,31 +155,13 @@ TEST(ImageWriter, RefusalsLeaveNoPartialImage) {
     EXPECT_GT(dobmp(dir.file("rgb.bmp").c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, nullptr, nullptr,
                     nullptr, nullptr, nullptr, 17, nullptr, 1),
               0);
-
-    // An image whose data cannot be found is refused before its data file
-    // is made; data that are merely short are still written.
+    // Image data that are merely short are still written.
     gen("RGB", 8, 4, dir.file("a.png"));
-    gen("RGB", 8, 4, dir.file("a.jpg"));
-    const Bytes png = readFile(dir.file("a.png")), jpg = readFile(dir.file("a.jpg"));
-    const std::string pngText(png.begin(), png.end()), jpgText(jpg.begin(), jpg.end());
-    const size_t idat = pngText.find("IDAT") - 4, sof = jpgText.find("\xFF\xC0");
-    Bytes noIdat(png.begin(), png.begin() + long(idat));  // IHDR, a colour profile, the end of the file
-    noIdat.insert(noIdat.end(), {0, 0, 0, 2, 'i', 'C', 'C', 'P', 1, 2, 0, 0, 0, 0});
-    Bytes noFrame = jpg;
-    noFrame.erase(noFrame.begin() + long(sof), noFrame.begin() + long(sof + 2 + get16({jpg[sof + 3], jpg[sof + 2]}, 0)));
-    Bytes rle = bitmapFile(infoHeader(40, 4, 2, 8, 1), Bytes(1024, 0), {0, 1});
-    rle[10] = uint8_t(rle.size() + 1);  // pixels past the end of the file
-    for (const auto& [name, bytes] : {std::pair{"noidat.png", noIdat}, {"noframe.jpg", noFrame}, {"rle8.bmp", rle}}) {
-        writeFile(dir.file(name), bytes);
-        std::remove(dir.file("data.bin").c_str());
-        o = runDobmp(dir, dir.file(name));
-        EXPECT_EQ(o.result, -1) << name;
-        EXPECT_FALSE(fileExists(o.dataPath) || fileExists(o.maskPath)) << name;
-    }
-    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(idat + 12)));
+    const Bytes png = readFile(dir.file("a.png"));
+    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(std::string(png.begin(), png.end()).find("IDAT") + 8)));
     EXPECT_EQ(runDobmp(dir, dir.file("cut.png")).data.size(), 4u);  // the four data bytes that are there
     gen("L", 2, 70000, dir.file("tall.png"));
-    o = runDobmp(dir, dir.file("tall.png"));
+    const Output o = runDobmp(dir, dir.file("tall.png"));
     EXPECT_EQ(o.height, int16_t(70000 & 0xFFFF));
     EXPECT_NE(o.dict.find("/Height 70000 "), std::string::npos);
 }

@@ -24,16 +24,12 @@ if len(linux) != len(windows) or not linux:
     print("agreement: the probes printed %d and %d lines" % (len(linux), len(windows)))
     sys.exit(1)
 
-accepted, unexpected = [], []
-for a, b in zip(linux, windows):
-    if a == b:
-        continue
-    (accepted if any(k.search(a) and k.search(b) for k in known) else unexpected).append((a, b))
-
-for a, b in accepted:
-    print("known difference:\n  linux:   %s\n  windows: %s" % (a, b))
-for a, b in unexpected:
-    print("DIFFERENCE:\n  linux:   %s\n  windows: %s" % (a, b))
+differing = [(a, b) for a, b in zip(linux, windows) if a != b]
+accepted = [(a, b) for a, b in differing if any(k.search(a) and k.search(b) for k in known)]
+unexpected = [pair for pair in differing if pair not in accepted]
+for label, pairs in (("known difference", accepted), ("DIFFERENCE", unexpected)):
+    for a, b in pairs:
+        print("%s:\n  linux:   %s\n  windows: %s" % (label, a, b))
 same = len(linux) - len(accepted) - len(unexpected)
 print("agreement: %d passed, %d failed" % (same + len(accepted), len(unexpected)))
 print("(%d facts compared, %d known differences)" % (len(linux), len(accepted)))
