@@ -60,26 +60,6 @@ struct Selection {
     }
 };
 
-// KDLIB_FONT_DIRS names a fresh folder for the length of a test; on Linux
-// the catalogue then looks for changed fonts at every selection.
-struct FontFolder {
-    kdtest::TempDir dir;
-    const char* previous = std::getenv("KDLIB_FONT_DIRS");
-    std::string saved = previous ? previous : "";
-    FontFolder() {
-        kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
-#ifndef _WIN32
-        platform::posix::setFontCheckInterval(std::chrono::milliseconds(0));
-#endif
-    }
-    ~FontFolder() {
-#ifndef _WIN32
-        platform::posix::setFontCheckInterval(std::chrono::seconds(5));
-#endif
-        previous ? kdtest::setEnv("KDLIB_FONT_DIRS", saved) : kdtest::unsetEnv("KDLIB_FONT_DIRS");
-    }
-};
-
 }  // namespace
 
 TEST(PlatformFonts, StylesChooseTheirOwnFilesNamesAndLicence) {
@@ -126,36 +106,6 @@ TEST(PlatformFonts, ExtentsAndAbcWidthsFollowTheAdvances) {
     }
 }
 
-TEST(PlatformFonts, CollectionMembersReadThroughTtcfAndTableZero) {
-    FontFolder folder;
-    std::string ttc = folder.dir.file("pair.ttc");
-    ASSERT_EQ(kdtest::runPython("make_collection.py", {ttc, kdtest::dejaVuPath("DejaVuSans.ttf"), "Kdtest Alpha",
-                                                        kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Kdtest Beta"}),
-              0);
-    auto file = kdtest::readFile(ttc);
-    ASSERT_GT(file.size(), 20u);
-    for (int member = 0; member < 2; ++member) {
-        const char* face = member == 0 ? "Kdtest Alpha" : "Kdtest Beta";
-        Selection s(face, 10, false, false);
-        ASSERT_TRUE(*s.font);
-        EXPECT_EQ(s.faceName(), face);
-        // "ttcf" reads the whole collection from its start.
-        EXPECT_EQ(platform::getFontData(s.dc.get(), platform::kCollectionTable, 0, nullptr, 0), file.size());
-        EXPECT_EQ(s.data(platform::kCollectionTable, 0, 4), (std::vector<uint8_t>{'t', 't', 'c', 'f'}));
-        // Table 0 reads the member from its own offset table on.
-        uint32_t memberOffset = 0;  // big-endian, in the collection header
-        for (int i = 0; i < 4; ++i) memberOffset = memberOffset << 8 | file[12 + 4 * member + i];
-#ifdef _WIN32
-        // Wine's size query for table 0 of a member counts the whole file.
-        EXPECT_GE(platform::getFontData(s.dc.get(), 0, 0, nullptr, 0), file.size() - memberOffset);
-#else
-        EXPECT_EQ(platform::getFontData(s.dc.get(), 0, 0, nullptr, 0), file.size() - memberOffset);
-#endif
-        EXPECT_EQ(s.data(0, 0, 12), std::vector<uint8_t>(file.begin() + memberOffset, file.begin() + memberOffset + 12));
-        EXPECT_EQ(file[memberOffset + 1], 1);  // an sfnt version 1 offset table
-    }
-}
-
 TEST(PlatformFonts, UnknownFacesGiveAFontNoFontSelectedFailsCleanly) {
     Selection unknown("No Such Face Anywhere", 10, false, false);
     ASSERT_TRUE(*unknown.font);
@@ -178,6 +128,26 @@ TEST(PlatformFonts, UnknownFacesGiveAFontNoFontSelectedFailsCleanly) {
 }
 
 #ifndef _WIN32
+namespace {
+
+// KDLIB_FONT_DIRS names a fresh folder for the length of a test; the
+// catalogue then looks for changed fonts at every selection.
+struct FontFolder {
+    kdtest::TempDir dir;
+    const char* previous = std::getenv("KDLIB_FONT_DIRS");
+    std::string saved = previous ? previous : "";
+    FontFolder() {
+        kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
+        platform::posix::setFontCheckInterval(std::chrono::milliseconds(0));
+    }
+    ~FontFolder() {
+        platform::posix::setFontCheckInterval(std::chrono::seconds(5));
+        previous ? kdtest::setEnv("KDLIB_FONT_DIRS", saved) : kdtest::unsetEnv("KDLIB_FONT_DIRS");
+    }
+};
+
+}  // namespace
+
 // The Linux catalogue over time: a font installed while the process runs is
 // found; cut short on disk after it was read, it is no crash.
 TEST(PlatformFonts, FontInstalledThenCutShortWhileRunning) {
