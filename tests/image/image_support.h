@@ -33,20 +33,32 @@ inline Bytes pillowSamples(const std::string& image, const std::string& mode) {
     return readFile(out);
 }
 
-// An image for a table row: Pillow's 12 x 6 pattern (mode and options) or
-// bytes; write() puts it into the folder under `name`.
+// An image for a table row: Pillow's pattern (mode and options) or bytes.
 struct Source {
     Source(const char* mode, std::vector<std::string> opts = {}) : mode(mode), opts(std::move(opts)) {}
     Source(Bytes bytes) : bytes(std::move(bytes)) {}
-    std::string write(const TempDir& dir, const std::string& name) const {
-        if (bytes.empty()) gen(mode, 12, 6, dir.file(name), opts);
-        else writeFile(dir.file(name), bytes);
-        return dir.file(name);
-    }
     std::string mode;
     std::vector<std::string> opts;
     Bytes bytes;
 };
+
+// Writes the images of table rows (`name`, `image`) into the folder, the
+// Pillow ones (w x h) with a single start of Python.
+template <typename Rows>
+void writeSources(const TempDir& dir, const Rows& rows, int w = 12, int h = 6) {
+    std::string commands;
+    for (const auto& row : rows) {
+        if (!row.image.bytes.empty()) {
+            writeFile(dir.file(row.name), row.image.bytes);
+            continue;
+        }
+        commands += "gen\t" + row.image.mode + "\t" + std::to_string(w) + "\t" + std::to_string(h) + "\t" + dir.file(row.name);
+        for (const std::string& opt : row.image.opts) commands += "\t" + opt;
+        commands += "\n";
+    }
+    writeFile(dir.file("batch.txt"), commands);
+    ASSERT_EQ(runPython("img_tool.py", {"batch", dir.file("batch.txt")}), 0);
+}
 
 // What dobmp is given besides the names (rows give them in this order).
 struct DobmpCall {

@@ -94,8 +94,9 @@ TEST(Recognition, KindSizeBitsAndGreyOfEveryKind) {
         {"b.wmf", placeable(1440, 0), -4},
         {"b.emf", enhanced(1), -4},
     };
+    writeSources(dir, cases);
     for (const Case& c : cases) {
-        const std::string path = c.image.write(dir, c.name);
+        const std::string path = dir.file(c.name);
         int32_t kind = -9, width = -9, height = -9, bits = -9, effective = -9, pages = -9, grey = -9;
         ASSERT_EQ(GetPicInfo(path.c_str(), &kind, &width, &height, &bits, &effective, c.page, &pages), c.result) << c.name;
         EXPECT_EQ(GetPicInfoIsGrayscale(path.c_str(), &grey, 1), c.result) << c.name;

@@ -20,15 +20,14 @@ int renderOf(const TempDir& dir, const std::string& image, int w, int h, const s
              const DobmpCall& call = {}, bool white = false) {
     const Output o = runDobmp(dir, image, call);
     EXPECT_GT(o.result, 0) << image;
-    const std::string png = dir.file("render.png");
-    std::vector<std::string> args{"render", png, "data=" + o.dataPath, "length=" + std::to_string(o.result),
-                                  "lengthobj=" + std::to_string(call.lengthObj), "width=" + std::to_string(w),
-                                  "height=" + std::to_string(h)};
+    std::vector<std::string> args{"render", dir.file("render.png"), "data=" + o.dataPath,
+                                  "length=" + std::to_string(o.result), "lengthobj=" + std::to_string(call.lengthObj),
+                                  "width=" + std::to_string(w), "height=" + std::to_string(h), "compare=" + expected,
+                                  white ? "white=1" : "white=0"};
     if (o.smaskObj > 0 && o.dict.find("\r\n /SMask") != std::string::npos) args.push_back("mask=" + o.maskPath);
     if (o.sideObj != -7) args.insert(args.end(), {"side=" + o.sidePath, "sideobj=" + std::to_string(o.sideObj)});
     std::string report;
-    if (runPython("img_tool.py", args) != 0) return 999;
-    runPython("img_tool.py", {"compare", png, expected, "0", white ? "white=1" : "white=0"}, &report);
+    runPython("img_tool.py", args, &report);
     int worst = 999;
     return sscanf(report.c_str(), "max difference %d", &worst) == 1 ? worst : 999;
 }
@@ -47,23 +46,19 @@ std::string picture(const TempDir& dir, const std::string& name, int w, int h,
 }  // namespace
 
 TEST(Render, EveryWrittenKindMatchesItsSource) {
-    struct Case {
-        const char* mode;
+    const struct {
         const char* name;
-        std::vector<std::string> opts;
+        Source image;
         int tolerance;
-    } cases[] = {{"RGB", "rgb.bmp", {}, 1},           {"P", "pal.bmp", {}, 1},      {"L", "grey.bmp", {}, 1},
-                 {"RGB", "rgb.png", {"chunks=3"}, 1}, {"P", "pal.png", {}, 1},      {"L", "grey.png", {}, 1},
-                 {"RGBA", "rgba.png", {}, 2},         {"RGB", "a.jpg", {}, 3},      {"RGB", "a.jp2", {}, 3},
-                 {"RGB", "a.j2k", {}, 3}};
+    } cases[] = {{"rgb.bmp", Source("RGB"), 1},   {"pal.bmp", Source("P"), 1},     {"grey.bmp", Source("L"), 1},
+                 {"rgb.png", Source("RGB", {"chunks=3"}), 1}, {"pal.png", Source("P"), 1}, {"grey.png", Source("L"), 1},
+                 {"rgba.png", Source("RGBA"), 2}, {"a.jpg", Source("RGB"), 3}, {"a.jp2", Source("RGB"), 3},
+                 {"a.j2k", Source("RGB"), 3}};
     TempDir dir;
-    for (const Case& c : cases) {
-        gen(c.mode, 40, 24, dir.file(c.name), c.opts);
-        // A soft mask shows the white paper through.
-        EXPECT_LE(renderOf(dir, dir.file(c.name), 40, 24, dir.file(c.name), {}, c.mode == std::string("RGBA")),
-                  c.tolerance)
+    writeSources(dir, cases, 40, 24);
+    for (const auto& c : cases)  // a soft mask shows the white paper through
+        EXPECT_LE(renderOf(dir, dir.file(c.name), 40, 24, dir.file(c.name), {}, c.image.mode == "RGBA"), c.tolerance)
             << c.name;
-    }
 }
 
 TEST(Render, CmykJpegColoursWithAndWithoutAdobeMarker) {

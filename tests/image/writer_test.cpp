@@ -93,11 +93,12 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         {"plain.jb2", threePages(false, true, false), {12, 0, 3}, jbig2, "", 0, -7, 48, 11},
     };
     TempDir dir;
+    writeSources(dir, cases);
     for (const Case& c : cases) {
         const std::string head = "<< /Type /XObject /Subtype /Image /Width " + std::to_string(c.width) + " /Height " +
                                  std::to_string(c.height) + " /Length ";
         std::remove(dir.file("mask.bin").c_str());
-        Output o = runDobmp(dir, c.image.write(dir, c.name), c.call);
+        Output o = runDobmp(dir, dir.file(c.name), c.call);
         EXPECT_GT(o.result, 0) << c.name;
         EXPECT_EQ(o.result, int(o.data.size())) << c.name;
         EXPECT_EQ(o.dict, head + std::to_string(c.call.lengthObj) + " 0 R" + c.dict + ">>\r\nstream\r\n") << c.name;

@@ -9,13 +9,15 @@
 #   samples IMG MODE OUT       Pillow's decoding as raw bytes (a Pillow mode, A for
 #       alpha, RAW16 for the big-endian samples of a hand-written PNG)
 #   render OUT.png key=value ...   dobmp's files in a PDF rendered by pdftoppm
-#       (keys: data, length, lengthobj, width, height, mask, side, sideobj)
+#       (keys: data, length, lengthobj, width, height, mask, side, sideobj;
+#       compare=IMG white=... interior=... to compare the rendering with IMG)
 #   compare A B TOL [white=1] [interior=1]   largest channel difference (B over
 #       white paper when white=1; only the inner pixels of the pattern's 8-pixel
 #       blocks when interior=1); exit 1 when over TOL
 #   scanpng W H CT SCAN OUT    8-bit PNG of scanlines as the filter exports write them
 #   mmr W H OUT EXPECTED.png   T.6 data of a black-and-white pattern, and the pattern
 #   wmf WMF OUT.png W H        a metafile drawn by libwmf (wmf2gd)
+#   batch FILE                 the commands in FILE, one a line, tab-separated
 import os
 import struct
 import subprocess
@@ -176,6 +178,8 @@ def render(out, o):
         subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no', stem + '.pdf',
                         stem], check=True, stderr=subprocess.DEVNULL)
         centres(stem + '.png', w, h, out)
+    if 'compare' in o:  # the rendering against an image, as compare does
+        return compare(out, o['compare'], 0, o)
 
 
 def compare(a, b, tol, o):
@@ -219,7 +223,16 @@ def wmf(path, out, w, h):
         centres(big_path, w, h, out)
 
 
+def batch(path):
+    # One command a line, its arguments separated by tabs: many images for
+    # one start of Python.
+    for line in open(path):
+        args = line.rstrip('\n').split('\t')
+        COMMANDS[args[0]](args[1:])
+
+
 COMMANDS = {
+    'batch': lambda a: batch(a[0]),
     'gen': lambda a: gen(a[0], int(a[1]), int(a[2]), a[3], opts(a[4:])),
     'samples': lambda a: samples(a[0], a[1], a[2]),
     'render': lambda a: render(a[0], opts(a[1:])),
