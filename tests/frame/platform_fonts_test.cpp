@@ -63,7 +63,8 @@ struct Selection {
 }  // namespace
 
 TEST(PlatformFonts, StylesChooseTheirOwnFilesNamesAndLicence) {
-    for (const char* file : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}) {
+    for (const char* file :
+         {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}) {
         const auto bytes = kdtest::readFile(kdtest::dejaVuPath(file));
         if (bytes.empty()) continue;  // fonts-dejavu-core ships regular and bold only
         const std::string name = file;

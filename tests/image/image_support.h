@@ -52,7 +52,8 @@ void writeSources(const TempDir& dir, const Rows& rows, int w = 12, int h = 6) {
             writeFile(dir.file(row.name), row.image.bytes);
             continue;
         }
-        commands += "gen\t" + row.image.mode + "\t" + std::to_string(w) + "\t" + std::to_string(h) + "\t" + dir.file(row.name);
+        commands += "gen\t" + row.image.mode + "\t" + std::to_string(w) + "\t" + std::to_string(h) + "\t";
+        commands += dir.file(row.name);
         for (const std::string& opt : row.image.opts) commands += "\t" + opt;
         commands += "\n";
     }

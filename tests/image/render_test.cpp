@@ -104,7 +104,8 @@ TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
     for (int w1 = 2; w1 < 6; ++w1) bits += white[w1] + std::string("011") + white[12 - w1];
     bits += "101010";  // white 16
     Bytes data;
-    for (size_t i = 0; i < bits.size(); i += 8) data.push_back(uint8_t(std::stoi((bits + "0000000").substr(i, 8), nullptr, 2)));
+    for (size_t i = 0; i < bits.size(); i += 8)
+        data.push_back(uint8_t(std::stoi((bits + "0000000").substr(i, 8), nullptr, 2)));
     writeFile(dir.file("h.bmp"), bitmapFile(infoHeader(40, 16, -5, 1, 3), {0, 0, 0, 0, 255, 255, 255, 0}, data));
     const std::string rows = picture(dir, "rows.ppm", 16, 5, [](int x, int y) {
         return y < 4 && x >= 2 + y && x < 6 + y ? Bytes{0, 0, 0} : Bytes{255, 255, 255};

@@ -159,7 +159,8 @@ TEST(ImageWriter, RefusedRequestsAndShortOrTallImages) {
     // Image data that are merely short are still written.
     gen("RGB", 8, 4, dir.file("a.png"));
     const Bytes png = readFile(dir.file("a.png"));
-    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(std::string(png.begin(), png.end()).find("IDAT") + 8)));
+    const size_t idatData = std::string(png.begin(), png.end()).find("IDAT") + 4;
+    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(idatData + 4)));
     EXPECT_EQ(runDobmp(dir, dir.file("cut.png")).data.size(), 4u);  // the four data bytes that are there
     gen("L", 2, 70000, dir.file("tall.png"));
     const Output o = runDobmp(dir, dir.file("tall.png"));
@@ -179,7 +180,8 @@ TEST(ImageExports, BadFileNamesLoseNothing) {
     const Export withAlpha = [&](const char* in, const char* out) {
         return CreatePNGAlphaDataFromFile(in, in, out, 0, 0, none, 1, 0, 3, 3, 1, 1, 2, 1, 0, 0);
     };
-    for (const auto& [call, failure] : {std::pair{image, 1}, {Export(ExtractFromBMP), -500}, {scanlines, 0}, {withAlpha, 0}}) {
+    const std::pair<Export, int> exports[] = {{image, 1}, {ExtractFromBMP, -500}, {scanlines, 0}, {withAlpha, 0}};
+    for (const auto& [call, failure] : exports) {
         TempDir dir;
         expectBadNamesLoseNothing(dir, call, failure);
     }
