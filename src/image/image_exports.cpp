@@ -3,6 +3,7 @@
 // code.
 #include <cstdlib>
 
+#include "codec/file_io.h"
 #include "frame/platform/platform.h"
 #include "image/pic_info.h"
 #include "image/png_filter.h"
@@ -13,6 +14,13 @@ using namespace kd::image;
 namespace {
 
 const char* orEmpty(const char* text) { return text ? text : ""; }
+
+// An input that can be read and is not the output: the output is created
+// (truncated) before the input is read, so one file named twice, directly
+// or through a link, would lose the picture.
+bool readableApart(const char* inPath, const char* outPath) {
+    return kd::openInput(inPath) != nullptr && !kd::sameFile(inPath, outPath);
+}
 
 // Opens and recognises an image for the two reporting exports.
 int recognise(PicInfo& info, const char* imagePath, int32_t jbig2Page) {
@@ -68,7 +76,7 @@ extern "C" KDLIB_API int32_t dobmp(const char* imagePath, const char* dataPath, 
                                    const char* maskPath, int32_t* smaskObj, int32_t pdfVersion, const char* maskKind,
                                    int32_t jbig2Page) {
     try {
-        if (!imagePath || !dataPath) return kErrOpen;
+        if (!imagePath || !dataPath || !readableApart(imagePath, dataPath)) return kErrOpen;
         int32_t localMask = 0;  // no pointer: the library may plan its own mask
         DobmpArgs args;
         args.imagePath = imagePath;
@@ -93,7 +101,7 @@ extern "C" KDLIB_API int32_t dobmp(const char* imagePath, const char* dataPath, 
 
 extern "C" KDLIB_API int32_t ExtractFromBMP(const char* bmpPath, const char* outPath) {
     try {
-        if (!bmpPath || !outPath) return kErrOpen;
+        if (!bmpPath || !outPath || !readableApart(bmpPath, outPath)) return kErrOpen;
         return extractFromBmp(bmpPath, outPath);
     } catch (...) {
         return kErrOpen;
@@ -106,7 +114,7 @@ extern "C" KDLIB_API int32_t CreatePNGDataFromFile(const char* inPath, const cha
                                                    uint32_t rowCount, intptr_t /*unusedArg9*/,
                                                    uint8_t /*unusedByte10*/, uint8_t /*unusedByte11*/) {
     try {
-        if (!inPath || !outPath) return 0;
+        if (!inPath || !outPath || !readableApart(inPath, outPath)) return 0;
         return createPngData(inPath, outPath, filterTypes, filterCount, rowBytes, bytesPerPixel, rowCount);
     } catch (...) {
         return 0;
@@ -119,7 +127,9 @@ extern "C" KDLIB_API int32_t CreatePNGAlphaDataFromFile(
     uint8_t colourBytesPerPixel, uint32_t alphaRowBytes, uint8_t alphaBytesPerPixel, uint32_t rowCount,
     uint32_t pixelsPerRow, uint8_t /*unusedByte15*/, uint8_t /*unusedByte16*/) {
     try {
-        if (!colourPath || !alphaPath || !outPath) return 0;
+        if (!colourPath || !alphaPath || !outPath || !readableApart(colourPath, outPath) ||
+            !readableApart(alphaPath, outPath))
+            return 0;
         return createPngAlphaData(colourPath, alphaPath, outPath, colourFiltered == 1, alphaFiltered == 1, filterTypes,
                                   filterCount, colourRowBytes, colourBytesPerPixel, alphaRowBytes, alphaBytesPerPixel,
                                   rowCount, pixelsPerRow);
@@ -130,7 +140,7 @@ extern "C" KDLIB_API int32_t CreatePNGAlphaDataFromFile(
 
 extern "C" KDLIB_API int32_t bmp2wmf(const char* bmpPath, const char* wmfPath) {
     try {
-        if (!wmfPath) return 0;
+        if (!wmfPath || kd::sameFile(bmpPath, wmfPath)) return 0;
         return kd::platform::bitmapToMetafile(orEmpty(bmpPath), wmfPath);
     } catch (...) {
         return 0;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codec/file_io.h"
 #include "image/pic_info.h"
 
 namespace kd::image {
@@ -201,6 +202,9 @@ int dobmp(const DobmpArgs& args) {
     PicInfo info;
     // Without a data file there is nowhere for the dictionary and data to go.
     if (!*args.dataPath) return kErrOpen;
+    // (The data file is checked by the export.) A mask or palette file naming
+    // the picture itself would truncate it.
+    if (sameFile(args.imagePath, args.maskPath) || sameFile(args.imagePath, args.paletteFilePath)) return kErrOpen;
     if (!openPicInfo(info, args.imagePath, "")) return kErrOpen;
     // The header is read as for writing, but the data file is created only
     // once the image is recognised and its data are found: an image that

@@ -23,7 +23,8 @@ struct FileExport {
 };
 
 inline const std::vector<FileExport>& fileExports() {
-    static const uint8_t key[16] = {9, 8, 7, 6, 5};
+    static const uint8_t key[16] = {9, 8, 7, 6, 5}, none[1] = {0};
+    static const std::string picture = KDLIB_SOURCE_DIR "/fuzz/corpus/dobmp/rgb.bmp";
     static const std::vector<FileExport> rows = {
         {"encryptFile", "", 0, [](const char* in, const char* out) { return encryptFile(in, out, 3, 0, key, 0, 2, 5); }},
         {"base64", "", 0, base64},
@@ -36,6 +37,18 @@ inline const std::vector<FileExport>& fileExports() {
              return length == 1234 ? r : -9999;  // set only on success
          }},
         {"unzipFile", "", 0, unzipFile},
+        // The picture is a real one: each bad name must fail before it is read.
+        {"dobmp", picture, -500,
+         [](const char* in, const char* out) {
+             return dobmp(in, out, 1, nullptr, nullptr, 0, 0, "", "", nullptr, "", nullptr, 17, "", 1);
+         }},
+        {"ExtractFromBMP", picture, -500, ExtractFromBMP},
+        {"CreatePNGDataFromFile", picture, 0,
+         [](const char* in, const char* out) { return CreatePNGDataFromFile(in, out, none, 1, 0, 4, 1, 2, 0, 0, 0); }},
+        {"CreatePNGAlphaDataFromFile", picture, 0,
+         [](const char* in, const char* out) {
+             return CreatePNGAlphaDataFromFile(in, in, out, 0, 0, none, 1, 0, 3, 3, 1, 1, 2, 1, 0, 0);
+         }},
     };
     return rows;
 }

@@ -34,11 +34,6 @@ TEST(DiagLog, InactiveWritesNothingActiveAppendsLines) {
 #endif
     EXPECT_EQ(text.substr(0, 34), "unitsPerEm: 2048\nSingle font file\n");
     EXPECT_EQ(text.size(), 34u + 207u);
-}
-
-TEST(DiagLog, UnwritableFileIsSilent) {
-    kd::DiagLog log;
-    log.enable("/nonexistent-folder/x/y.log");
+    log.enable("/nonexistent-folder/x/y.log");  // nothing written, no failure
     KD_TRACE(log, "Version: %d\n", 1);
-    SUCCEED();
 }

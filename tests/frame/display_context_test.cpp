@@ -1,57 +1,41 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "frame/display_context.h"
 
 using namespace kd;
 
-TEST(DisplayContext, CharacterSetOfCodePage) {
-    EXPECT_EQ(charsetForCodePage(1252), 0);
-    EXPECT_EQ(charsetForCodePage(65001), 1);
-    EXPECT_EQ(charsetForCodePage(0), 1);
-    EXPECT_EQ(charsetForCodePage(437), 1);
-    EXPECT_EQ(charsetForCodePage(1361), 130);
-    EXPECT_EQ(charsetForCodePage(42), 2);
-    EXPECT_EQ(charsetForCodePage(1256), 178);
-    EXPECT_EQ(charsetForCodePage(874), 222);
+TEST(DisplayContext, CharacterSetsAndPixelSizes) {
+    const std::pair<int, int> charsets[] = {{1252, 0}, {65001, 1}, {0, 1},    {437, 1},   {1361, 130},
+                                            {42, 2},   {1256, 178}, {874, 222}, {1251, 204}, {1250, 238}};
+    for (const auto& [codePage, charset] : charsets) EXPECT_EQ(charsetForCodePage(uint16_t(codePage)), charset) << codePage;
+    // 1200 x 10 / 720 is truncated.
+    const int pixels[][3] = {{0, 96, 0}, {12, 96, 16}, {10, 120, 16}, {72, 96, 96}, {-12, 96, -16}};
+    for (const auto& p : pixels) EXPECT_EQ(pointsToPixels(int16_t(p[0]), p[1]), p[2]) << p[0] << " at " << p[1];
 }
 
-TEST(DisplayContext, PointSizeToPixels) {
-    EXPECT_EQ(pointsToPixels(0, 96), 0);
-    EXPECT_EQ(pointsToPixels(12, 96), 16);
-    EXPECT_EQ(pointsToPixels(10, 120), 16);  // 1200 x 10 / 720, truncated
-    EXPECT_EQ(pointsToPixels(72, 96), 96);
-    EXPECT_EQ(pointsToPixels(-12, 96), -16);
-}
-
-TEST(DisplayContext, BuildLogFontFillsFiveFields) {
+TEST(DisplayContext, FontDescriptionFromTheRequest) {
+    struct Case {
+        const char* face;
+        int16_t points, italic, bold;
+        uint16_t codePage;
+        int height, weight, charset;
+        std::string faceOut;
+    } cases[] = {{"DejaVu Sans", 12, 1, 1, 1251, -16, 700, 204, "DejaVu Sans"},
+                 {"DejaVu Sans", 12, 0, 2, 1252, -16, 700, 0, "DejaVu Sans"},
+                 {"X", 0, 0, 0, 1252, 0, 100, 0, "X"},
+                 {nullptr, 10, 0, 0, 1252, -13, 100, 0, ""},
+                 {"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn", 10, 0, 0, 1252, -13, 100, 0,
+                  std::string(31, 'n')}};  // cut to the field
     DisplayContext dc;
     ASSERT_TRUE(dc);
-    platform::LogFont lf;
-    buildLogFont(dc.get(), lf, "DejaVu Sans", 12, 1, 2, 1251);
-    EXPECT_EQ(lf.lfHeight, -16);
-    EXPECT_EQ(lf.lfWeight, 700);
-    EXPECT_EQ(lf.lfItalic, 1);
-    EXPECT_EQ(lf.lfCharSet, 204);
-    EXPECT_STREQ(lf.lfFaceName, "DejaVu Sans");
-    EXPECT_EQ(lf.lfWidth, 0);
-    EXPECT_EQ(lf.lfQuality, 0);
-
-    platform::LogFont zero;
-    buildLogFont(dc.get(), zero, "X", 0, 0, 0, 1252);
-    EXPECT_EQ(zero.lfHeight, 0);
-    EXPECT_EQ(zero.lfWeight, 100);
-}
-
-TEST(DisplayContext, LongFaceNameIsCutToTheField) {
-    DisplayContext dc;
-    platform::LogFont lf;
-    std::string name(80, 'n');
-    buildLogFont(dc.get(), lf, name.c_str(), 10, 0, 0, 1252);
-    EXPECT_EQ(std::strlen(lf.lfFaceName), 31u);
-    platform::LogFont none;
-    buildLogFont(dc.get(), none, nullptr, 10, 0, 0, 1252);
-    EXPECT_STREQ(none.lfFaceName, "");
+    for (const Case& c : cases) {
+        platform::LogFont lf;
+        buildLogFont(dc.get(), lf, c.face, c.points, c.italic, c.bold, c.codePage);
+        EXPECT_EQ(std::vector<int>({lf.lfHeight, lf.lfWeight, lf.lfItalic, lf.lfCharSet, lf.lfWidth, lf.lfQuality}),
+                  std::vector<int>({c.height, c.weight, c.italic, c.charset, 0, 0}))
+            << c.faceOut;
+        EXPECT_EQ(std::string(lf.lfFaceName), c.faceOut);
+    }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "frame/display_context.h"
 #include "frame/log_folder.h"
@@ -8,17 +9,12 @@
 
 TEST(FrameExports, VersionIsConstant) {
     EXPECT_EQ(getVersion(), 190);
-    EXPECT_EQ(getVersion(), 190);
 }
 
 TEST(FrameExports, GetParOnTheDisplay) {
-    int width = 0, height = 0;
-    {
-        kd::DisplayContext dc;
-        ASSERT_TRUE(dc);
-        width = dc.caps(kd::platform::kHorzSize);
-        height = dc.caps(kd::platform::kVertSize);
-    }
+    const kd::DisplayContext dc;
+    ASSERT_TRUE(dc);
+    const int width = dc.caps(kd::platform::kHorzSize), height = dc.caps(kd::platform::kVertSize);
 #ifndef _WIN32
     // The Linux backend's virtual display.
     EXPECT_EQ(width, 508);
@@ -27,13 +23,8 @@ TEST(FrameExports, GetParOnTheDisplay) {
 #endif
     EXPECT_GT(width, 0);
     EXPECT_EQ(getPar(5), (width * 10000) / 254);
-    EXPECT_EQ(getPar(1), 0);
-    EXPECT_EQ(getPar(2), 0);
-    EXPECT_EQ(getPar(3), (width * -10000) / 254);
-    EXPECT_EQ(getPar(4), (height * -10000) / 254);
-    EXPECT_EQ(getPar(0), 0);
-    EXPECT_EQ(getPar(6), 0);
-    EXPECT_EQ(getPar(-7), 0);
+    EXPECT_EQ(std::vector<int>({getPar(1), getPar(2), getPar(3), getPar(4), getPar(0), getPar(6), getPar(-7)}),
+              std::vector<int>({0, 0, (width * -10000) / 254, (height * -10000) / 254, 0, 0, 0}));
 }
 
 TEST(FrameExports, LogFolderIsCutAt259Characters) {

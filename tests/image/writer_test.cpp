@@ -1,222 +1,125 @@
-// dobmp: dictionary texts, object numbering, mask planning and dropping,
-// palettes and the pass-through kinds.
+// dobmp's dictionaries, one row per image kind and PDF version: the exact
+// text before the stream, the soft-mask file's, and the object numbers
+// handed back; then what the pass-through kinds put behind the dictionary.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
+#include "common/file_exports.h"
 #include "image/image_support.h"
 #include "image/jbig2_builder.h"
 #include "kdlib.h"
 
 using namespace imgtest;
-using kdtest::readFile;
-using kdtest::TempDir;
-using kdtest::writeFile;
 
-TEST(ImageWriter, BitmapDictionaryLineIsExact) {
-    TempDir dir;
-    Bytes px(300 * 50, 0x40);
-    writeFile(dir.file("a.bmp"), bitmapFile(infoHeader(40, 100, 50, 24, 0), {}, px));
-    Output o = runDobmp(dir, dir.file("a.bmp"));
-    EXPECT_EQ(o.dict,
-              "<< /Type /XObject /Subtype /Image /Width 100 /Height 50 /Length 12 0 R /ColorSpace /DeviceRGB "
-              "/BitsPerComponent 8 /Filter/FlateDecode>>\r\nstream\r\n");
-    EXPECT_EQ(o.result, int(o.data.size()));
-    EXPECT_EQ(o.width, 100);
-    EXPECT_EQ(o.height, 50);
-    EXPECT_EQ(inflateAll(o.data), Bytes(100 * 50 * 3, 0x40));
-    EXPECT_EQ(o.sideObj, -7);
-    EXPECT_FALSE(kdtest::fileExists(o.maskPath));
+namespace {
+
+Bytes alphaBitmap(uint8_t alpha, int32_t height = 2) {
+    Bytes px;
+    for (int i = 0; i < 6; ++i) px.insert(px.end(), {uint8_t(i), 20, 30, uint8_t(i == 4 ? alpha : 255)});
+    return bitmapFile(infoHeader(108, 3, height, 32, 3, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), {}, px);
 }
-
-TEST(ImageWriter, CallerMaskObjectsAndColourKey) {
-    TempDir dir;
-    writeFile(dir.file("a.bmp"), bitmapFile(infoHeader(40, 4, 2, 24, 0), {}, Bytes(24, 9)));
-    DobmpCall call;
-    call.smaskObj = 7;
-    Output o = runDobmp(dir, dir.file("a.bmp"), call);
-    EXPECT_NE(o.dict.find("/Length 12 0 R /SMask 7 0 R /ColorSpace"), std::string::npos) << o.dict;
-    EXPECT_FALSE(kdtest::fileExists(o.maskPath));
-    call.maskKind = "Mask";
-    call.colourKeyMask = "[0 10 0 10 0 10]";
-    call.invertDecode = 1;
-    o = runDobmp(dir, dir.file("a.bmp"), call);
-    EXPECT_NE(o.dict.find("/Length 12 0 R /Mask 7 0 R /ColorSpace /DeviceRGB /Decode [1 0 1 0 1 0 1 0] "
-                          "/Mask [0 10 0 10 0 10] /BitsPerComponent 8"),
-              std::string::npos)
-        << o.dict;
-    EXPECT_EQ(o.smaskObj, 7);
+Bytes runLength(bool holes) {
+    const Bytes pal(1024, 0);
+    Bytes rle;
+    for (int y = 0; y < 2; ++y) rle.insert(rle.end(), {4, 7, 0, 0});
+    rle.insert(rle.end(), {0, 1});
+    return bitmapFile(infoHeader(40, holes ? 5 : 4, 2, 8, 1), pal, rle);
 }
+const Bytes kGreyPalette{0, 0, 0, 0, 255, 255, 255, 0}, kWhiteFirst{255, 255, 255, 0, 0, 0, 0, 0};
 
-TEST(ImageWriter, IndexedBitmapWritesPaletteFile) {
-    TempDir dir;
-    Bytes pal;
-    for (int i = 0; i < 256; ++i) pal.insert(pal.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0});
-    // 1-bit, width 10: two packed bytes per row, padding dropped.
-    Bytes px{0xAA, 0xC0, 0xEE, 0xEE, 0x55, 0x40, 0xEE, 0xEE};
-    Bytes pal2{0, 0, 255, 0, 0, 255, 0, 0};  // red, green
-    writeFile(dir.file("one.bmp"), bitmapFile(infoHeader(40, 10, 2, 1, 0), pal2, px));
-    Output o = runDobmp(dir, dir.file("one.bmp"));
-    EXPECT_NE(o.dict.find("/ColorSpace [/Indexed /DeviceRGB 1 13 0 R] /BitsPerComponent 1"), std::string::npos)
-        << o.dict;
-    EXPECT_EQ(o.sideObj, 13);
-    EXPECT_EQ(readFile(o.sidePath), (Bytes{255, 0, 0, 0, 255, 0}));
-    EXPECT_EQ(inflateAll(o.data), (Bytes{0x55, 0x40, 0xAA, 0xC0}));  // top row first
+}  // namespace
 
-    writeFile(dir.file("p8.bmp"), bitmapFile(infoHeader(40, 3, 1, 8, 0), pal, {1, 2, 3, 0}));
-    o = runDobmp(dir, dir.file("p8.bmp"));
-    EXPECT_NE(o.dict.find("[/Indexed /DeviceRGB 255 13 0 R]"), std::string::npos);
-    Bytes side = readFile(o.sidePath);
-    ASSERT_EQ(side.size(), 768u);
-    EXPECT_EQ(side[3 * 200 + 1], 55);
-    EXPECT_EQ(inflateAll(o.data), (Bytes{1, 2, 3}));
-}
-
-TEST(ImageWriter, AlphaBitmapMaskKeptOrDropped) {
-    TempDir dir;
-    auto v4 = [&](const std::string& name, uint8_t alpha) {
-        Bytes px;
-        for (int i = 0; i < 6; ++i) px.insert(px.end(), {uint8_t(i), 20, 30, uint8_t(i == 4 ? alpha : 255)});
-        writeFile(dir.file(name), bitmapFile(infoHeader(108, 3, 2, 32, 3, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), {}, px));
-        return dir.file(name);
+TEST(ImageWriter, DictionariesOfEveryKind) {
+    const std::string rgb = " /ColorSpace /DeviceRGB", grey = " /ColorSpace /DeviceGray", b8 = " /BitsPerComponent 8";
+    const std::string flate = " /Filter/FlateDecode", dct = " /Filter/DCTDecode", cmyk = " /ColorSpace /DeviceCMYK";
+    const std::string jpx = rgb + b8 + " /Filter/JPXDecode /Intent/RelativeColorimetric";
+    const std::string jbig2 = grey + " /BitsPerComponent 1 /Filter/JBIG2Decode", decode = " /Decode [1 0 1 0 1 0 1 0]";
+    const std::string rgb8 = rgb + b8 + flate, mask8 = grey + b8 + " ", mask1 = grey + " /BitsPerComponent 1 ";
+    auto predictor = [](int bits, int colours) {
+        return " /Filter/FlateDecode\r\n /DecodeParms<</BitsPerComponent " + std::to_string(bits) + "/Colors " +
+               std::to_string(colours) + "/Columns 12/Predictor 15>>\r\n";
     };
-    DobmpCall call;
-    call.lengthObj = 20;
-    Output o = runDobmp(dir, v4("opaque.bmp", 255), call);
-    EXPECT_EQ(o.dict.substr(0, o.dict.find(" /ColorSpace")),
-              "<< /Type /XObject /Subtype /Image /Width 3 /Height 2 /Length 20 0 R\r\n%/SMask 21 0 R\r\n");
-    EXPECT_EQ(o.smaskObj, 0);
-    EXPECT_EQ(o.maskData, Bytes(6, 255));
-
-    o = runDobmp(dir, v4("alpha.bmp", 77), call);
-    EXPECT_NE(o.dict.find("/Length 20 0 R\r\n /SMask 21 0 R\r\n /ColorSpace /DeviceRGB"), std::string::npos);
-    EXPECT_EQ(o.smaskObj, 22);
-    EXPECT_EQ(o.maskDict,
-              "<< /Type /XObject /Subtype /Image /Width 3 /Height 2 /Length 22 0 R /ColorSpace /DeviceGray "
-              "/BitsPerComponent 8 /Filter/FlateDecode>>\r\nstream\r\n");
-    // Top row first: stored row 1 (pixels 3..5, the 77 at pixel 4).
-    EXPECT_EQ(o.maskData, (Bytes{255, 77, 255, 255, 255, 255}));
-    EXPECT_EQ(inflateAll(o.data), (Bytes{30, 20, 3, 30, 20, 4, 30, 20, 5, 30, 20, 0, 30, 20, 1, 30, 20, 2}));
-
-    {  // top-down: the mask dictionary still has a positive height
-        Bytes px(4 * 6, 9);
-        writeFile(dir.file("td.bmp"),
-                  bitmapFile(infoHeader(108, 3, -2, 32, 3, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), {}, px));
-        Output td = runDobmp(dir, dir.file("td.bmp"), call);
-        EXPECT_NE(td.maskDict.find(" /Width 3 /Height 2 "), std::string::npos) << td.maskDict;
-        EXPECT_EQ(td.maskData, Bytes(6, 9));
-    }
-    call.smaskObj = -1;  // no mask wanted
-    std::remove(o.maskPath.c_str());
-    o = runDobmp(dir, v4("alpha2.bmp", 77), call);
-    EXPECT_EQ(o.dict.find("SMask"), std::string::npos);
-    EXPECT_FALSE(kdtest::fileExists(o.maskPath));
-
-    call.smaskObj = 0;
-    call.maskPath = dir.file("no/such/dir/mask.bin");
-    EXPECT_EQ(runDobmp(dir, v4("alpha3.bmp", 77), call).result, -51);
-}
-
-TEST(ImageWriter, MaskImageRequests) {
-    TempDir dir;
-    writeFile(dir.file("bw.bmp"), bitmapFile(infoHeader(40, 8, 1, 1, 0), {0, 0, 0, 0, 255, 255, 255, 0}, {0xF0, 0, 0, 0}));
-    DobmpCall call;
-    call.maskPath = "ITSMASKIMAGE";
-    call.maskKind = "Mask";
-    Output o = runDobmp(dir, dir.file("bw.bmp"), call);
-    EXPECT_NE(o.dict.find("/ColorSpace /DeviceGray /BitsPerComponent 1 /ImageMask true  /Filter/FlateDecode>>"),
-              std::string::npos)
-        << o.dict;
-    writeFile(dir.file("rgb.bmp"), bitmapFile(infoHeader(40, 1, 1, 24, 0), {}, Bytes(4, 0)));
-    EXPECT_EQ(runDobmp(dir, dir.file("rgb.bmp"), call).result, -100);
-}
-
-TEST(ImageWriter, RefusedKindsAndOpenFailures) {
-    TempDir dir;
-    gen("P", 5, 5, dir.file("a.gif"));
-    Output o = runDobmp(dir, dir.file("a.gif"));
-    EXPECT_EQ(o.result, -1);
-    EXPECT_TRUE(kdtest::fileExists(o.dataPath));
-    EXPECT_TRUE(o.dict.empty());
-    gen("RGB", 5, 5, dir.file("i.png"), {});
-    EXPECT_EQ(runDobmp(dir, dir.file("missing.png")).result, -500);
-    int16_t w, h;
-    int32_t s = 0, side = 0;
-    EXPECT_EQ(dobmp(dir.file("i.png").c_str(), "", 1, &w, &h, 0, 0, "", "", &side, "", &s, 17, "", 1), -500);
-    EXPECT_EQ(dobmp(dir.file("i.png").c_str(), dir.file("no/dir/x").c_str(), 1, &w, &h, 0, 0, "", "", &side, "", &s,
-                    17, "", 1),
-              -500);
-    // Null texts are empty texts; null out-pointers are not written.
-    EXPECT_GT(dobmp(dir.file("i.png").c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, nullptr, nullptr,
-                    nullptr, nullptr, nullptr, 17, nullptr, 1),
-              0);
-}
-
-// An image whose data cannot be found is refused before its data file is
-// created; data that are merely short are still written (as zeros).
-TEST(ImageWriter, ImageWithoutDataLeavesNoDataFile) {
-    TempDir dir;
-    gen("RGB", 8, 4, dir.file("a.png"));
-    gen("RGB", 8, 4, dir.file("a.jpg"));
-    const Bytes png = readFile(dir.file("a.png")), jpg = readFile(dir.file("a.jpg"));
-    auto find = [](const Bytes& b, const Bytes& what) {
-        return size_t(std::search(b.begin(), b.end(), what.begin(), what.end()) - b.begin());
+    auto indexed = [](int high, int obj) {
+        return " /ColorSpace [/Indexed /DeviceRGB " + std::to_string(high) + " " + std::to_string(obj) + " 0 R]";
     };
-    const size_t idat = find(png, {'I', 'D', 'A', 'T'}) - 4, sof = find(jpg, {0xFF, 0xC0});
-    Bytes noIdat(png.begin(), png.begin() + long(idat));  // IHDR, a colour profile, the end of the file
-    noIdat.insert(noIdat.end(), {0, 0, 0, 2, 'i', 'C', 'C', 'P', 1, 2, 0, 0, 0, 0});
-    Bytes noFrame = jpg;
-    noFrame.erase(noFrame.begin() + long(sof), noFrame.begin() + long(sof + 2 + (jpg[sof + 2] << 8 | jpg[sof + 3])));
-    Bytes rle = bitmapFile(infoHeader(40, 4, 2, 8, 1), Bytes(1024, 0), {0, 1});
-    rle[10] = uint8_t(rle.size() + 1);  // pixels past the end of the file
-    for (const auto& [name, bytes] : {std::pair{"noidat.png", noIdat}, {"noframe.jpg", noFrame}, {"rle8.bmp", rle}}) {
-        writeFile(dir.file(name), bytes);
-        Output o = runDobmp(dir, dir.file(name));
-        EXPECT_EQ(o.result, -1) << name;
-        EXPECT_FALSE(kdtest::fileExists(o.dataPath) || kdtest::fileExists(o.maskPath)) << name;
+    auto ccitt = [](const char* blackIs1) {
+        return std::string(" /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n /DecodeParms<</K 0/BlackIs1 ") + blackIs1 +
+               "/Columns 16/Rows 3>>\r\n";
+    };
+    auto smask = [](const char* line, int obj) { return "\r\n" + std::string(line) + std::to_string(obj) + " 0 R\r\n"; };
+    struct Case {
+        const char* name;
+        Source image;
+        DobmpCall call;
+        std::string dict, maskDict = "";  // after " /Length n 0 R", before ">>\r\nstream\r\n"
+        int32_t smaskOut = 0, sideOut = -7, width = 12, height = 6;
+    } cases[] = {
+        {"rgb.bmp", Source("RGB"), {}, rgb8},
+        {"mask-object.bmp", Source("RGB"), {12, 7}, " /SMask 7 0 R" + rgb8, "", 7},
+        {"colour-key.bmp", Source("RGB"), {12, 7, 1, 17, 1, "[0 10 0 10 0 10]", "Mask"},
+         " /Mask 7 0 R" + rgb + decode + " /Mask [0 10 0 10 0 10]" + b8 + flate, "", 7},
+        {"two.bmp", bitmapFile(infoHeader(40, 10, 2, 1, 0), {0, 0, 255, 0, 0, 255, 0, 0}, Bytes(8, 0)), {},
+         indexed(1, 13) + " /BitsPerComponent 1" + flate, "", 0, 13, 10, 2},
+        {"p8.bmp", Source("P"), {}, indexed(255, 13) + b8 + flate, "", 0, 13},
+        {"opaque.bmp", alphaBitmap(255), {20}, smask("%/SMask ", 21) + rgb8, mask8, 0, -7, 3, 2},
+        {"alpha.bmp", alphaBitmap(77, -2), {20}, smask(" /SMask ", 21) + rgb8, mask8, 22, -7, 3, 2},
+        {"no-mask.bmp", alphaBitmap(77), {12, -1}, rgb8, "", -1, -7, 3, 2},
+        {"full.bmp", runLength(false), {}, smask("%/SMask ", 13) + indexed(255, 15) + b8 + flate, mask1, 0, 15, 4, 2},
+        {"holes.bmp", runLength(true), {}, smask(" /SMask ", 13) + indexed(255, 15) + b8 + flate, mask1, 14, 15, 5, 2},
+        {"stencil.bmp", bitmapFile(infoHeader(40, 8, 1, 1, 0), kGreyPalette, Bytes(4, 0)),
+         {12, 0, 1, 17, 0, "", "Mask", "ITSMASKIMAGE"}, mask1 + "/ImageMask true " + flate, "", 0, -7, 8, 1},
+        {"huffman-wb.bmp", bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, {1, 2, 3}), {},
+         indexed(1, 13) + ccitt("true"), "", 0, 13, 16, 3},
+        {"huffman-bw.bmp", bitmapFile(infoHeader(40, 16, -3, 1, 3), kGreyPalette, {1, 2, 3}), {}, grey + ccitt("false"),
+         "", 0, -7, 16, 3},
+        {"rgb.png", Source("RGB", {"chunks=3"}), {}, rgb + b8 + predictor(8, 3)},
+        {"grey.png", Source("L"), {}, grey + b8 + predictor(8, 1)},
+        {"p2.png", Source("P", {"colors=4"}), {}, indexed(3, 13) + " /BitsPerComponent 2" + predictor(2, 1), "", 0, 13},
+        {"rgba.png", Source("RGBA"), {20}, smask(" /SMask ", 21) + rgb8, mask8, 22},
+        {"opaque.png", Source("RGBA", {"opaque=1"}), {20}, smask("%/SMask ", 21) + rgb8, mask8},
+        {"c16-14.png", Source("RGB", {"bits=16", "ct=2"}), {12, 0, 1, 14}, rgb8},
+        {"c16-17.png", Source("RGB", {"bits=16", "ct=2"}), {}, rgb + " /BitsPerComponent 16" + predictor(16, 3)},
+        {"ga16.png", Source("LA", {"bits=16", "ct=4"}), {}, smask(" /SMask ", 13) + grey + " /BitsPerComponent 16" + flate,
+         grey + " /BitsPerComponent 16 ", 14},
+        {"rgb.jpg", Source("RGB"), {}, rgb + b8 + dct},
+        {"adobe.jpg", Source("CMYK"), {}, cmyk + decode + b8 + dct},
+        {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, cmyk + b8 + dct},
+        {"a.jp2", Source("RGB"), {}, jpx},
+        {"a.j2k", Source("RGB"), {}, jpx},
+        {"globals.jb2", threePages(false, true), {12, 0, 2}, jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13,
+         32, 10},
+        {"plain.jb2", threePages(false, true, false), {12, 0, 3}, jbig2, "", 0, -7, 48, 11},
+    };
+    TempDir dir;
+    writeSources(dir, cases);
+    for (const Case& c : cases) {
+        const std::string head = "<< /Type /XObject /Subtype /Image /Width " + std::to_string(c.width) + " /Height " +
+                                 std::to_string(c.height) + " /Length ";
+        std::remove(dir.file("mask.bin").c_str());
+        Output o = runDobmp(dir, dir.file(c.name), c.call);
+        EXPECT_GT(o.result, 0) << c.name;
+        EXPECT_EQ(o.result, int(o.data.size())) << c.name;
+        EXPECT_EQ(o.dict, head + std::to_string(c.call.lengthObj) + " 0 R" + c.dict + ">>\r\nstream\r\n") << c.name;
+        EXPECT_EQ(o.maskDict, c.maskDict.empty() ? "" : head + std::to_string(c.call.lengthObj + 2) + " 0 R" +
+                                                             c.maskDict + "/Filter/FlateDecode>>\r\nstream\r\n")
+            << c.name;
+        EXPECT_EQ(std::vector<int>({o.smaskObj, o.sideObj, o.width, o.height}),
+                  std::vector<int>({c.smaskOut, c.sideOut, c.width, c.height}))
+            << c.name << ": soft mask and side objects, width, height";
     }
-    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(idat + 12)));
-    EXPECT_EQ(runDobmp(dir, dir.file("cut.png")).data.size(), 4u);  // the four data bytes that are there
 }
 
-TEST(ImageWriter, JpegIsCopiedAndCmykDecodeFollowsAdobeMarker) {
+TEST(ImageWriter, PassThroughKindsCopyTheirData) {
     TempDir dir;
-    gen("RGB", 30, 20, dir.file("rgb.jpg"));
-    Output o = runDobmp(dir, dir.file("rgb.jpg"));
-    EXPECT_EQ(o.dict,
-              "<< /Type /XObject /Subtype /Image /Width 30 /Height 20 /Length 12 0 R /ColorSpace /DeviceRGB "
-              "/BitsPerComponent 8 /Filter/DCTDecode>>\r\nstream\r\n");
-    EXPECT_EQ(o.data, readFile(dir.file("rgb.jpg")));
-    EXPECT_EQ(o.result, int(o.data.size()));
-
-    gen("CMYK", 16, 8, dir.file("adobe.jpg"));
-    gen("CMYK", 16, 8, dir.file("plain.jpg"), {"adobe=0"});
-    o = runDobmp(dir, dir.file("adobe.jpg"));
-    EXPECT_NE(o.dict.find("/ColorSpace /DeviceCMYK /Decode [1 0 1 0 1 0 1 0] /BitsPerComponent 8"), std::string::npos);
-    o = runDobmp(dir, dir.file("plain.jpg"));
-    EXPECT_NE(o.dict.find("/ColorSpace /DeviceCMYK /BitsPerComponent 8"), std::string::npos) << o.dict;
-    EXPECT_EQ(o.data, readFile(dir.file("plain.jpg")));
-    DobmpCall call;
-    call.invertDecode = 1;
-    o = runDobmp(dir, dir.file("plain.jpg"), call);
-    EXPECT_NE(o.dict.find("/Decode [1 0 1 0 1 0 1 0]"), std::string::npos);
-}
-
-TEST(ImageWriter, Jpeg2000FilesAreCopiedWhole) {
-    TempDir dir;
-    for (const char* name : {"a.jp2", "a.j2k"}) {
+    for (const char* name : {"a.jpg", "a.jp2", "a.j2k"}) {
         gen("RGB", 21, 13, dir.file(name));
-        Output o = runDobmp(dir, dir.file(name));
-        EXPECT_EQ(o.dict,
-                  "<< /Type /XObject /Subtype /Image /Width 21 /Height 13 /Length 12 0 R /ColorSpace /DeviceRGB "
-                  "/BitsPerComponent 8 /Filter/JPXDecode /Intent/RelativeColorimetric>>\r\nstream\r\n")
-            << name;
-        EXPECT_EQ(o.data, readFile(dir.file(name)));
+        EXPECT_EQ(runDobmp(dir, dir.file(name)).data, readFile(dir.file(name))) << name;
     }
-}
-
-TEST(ImageWriter, Jbig2PageWithAssociationRewrittenAndGlobals) {
-    TempDir dir;
+    const Bytes coded{0x12, 0x34, 0x56, 0x78, 0x9A};  // Huffman rows stay as they are
+    writeFile(dir.file("h.bmp"), bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, coded));
+    EXPECT_EQ(runDobmp(dir, dir.file("h.bmp")).data, coded);
     for (bool sequential : {true, false}) {
         Jbig2Builder b(sequential, true);
         b.globals(Bytes(9, 0x5A));
@@ -224,62 +127,66 @@ TEST(ImageWriter, Jbig2PageWithAssociationRewrittenAndGlobals) {
         b.page(2, 16, 4, Bytes(6, 2), true);  // 4-byte associations
         b.page(3, 8, 8, Bytes(4, 3));
         writeFile(dir.file("a.jb2"), b.build());
-        DobmpCall call;
-        call.jbig2Page = 2;
-        Output o = runDobmp(dir, dir.file("a.jb2"), call);
-        EXPECT_EQ(o.dict,
-                  "<< /Type /XObject /Subtype /Image /Width 16 /Height 4 /Length 12 0 R /ColorSpace /DeviceGray "
-                  "/BitsPerComponent 1 /Filter/JBIG2Decode /DecodeParms<</JBIG2Globals 13 0 R>>>>\r\nstream\r\n");
-        EXPECT_EQ(o.sideObj, 13);
-        // Expected: page 2's page information and region, association 1.
-        Bytes want;
-        for (const auto& s : b.segments()) {
-            if (s.page != 2 || s.type == 49) continue;
-            Bytes h = s.header;
-            h[6] = 0, h[7] = 0, h[8] = 0, h[9] = 1;
-            want.insert(want.end(), h.begin(), h.end());
-            want.insert(want.end(), s.data.begin(), s.data.end());
-        }
-        EXPECT_EQ(o.data, want) << (sequential ? "sequential" : "random access");
         Bytes globals = b.segments()[0].header;
         globals.insert(globals.end(), 9, 0x5A);
-        EXPECT_EQ(readFile(o.sidePath), globals);
-
-        call.jbig2Page = 3;  // one-byte association 3 becomes 1
-        o = runDobmp(dir, dir.file("a.jb2"), call);
-        ASSERT_GT(o.data.size(), 6u);
-        EXPECT_EQ(o.data[6], 1);
+        for (uint32_t page : {2u, 3u}) {
+            Bytes want;  // the page's information and region, each association made 1
+            for (const auto& s : b.segments()) {
+                if (s.page != page || s.type == 49) continue;
+                Bytes h = s.header;
+                if (page == 2) h[6] = h[7] = h[8] = 0;
+                h[page == 2 ? 9 : 6] = 1;
+                want.insert(want.end(), h.begin(), h.end());
+                want.insert(want.end(), s.data.begin(), s.data.end());
+            }
+            const Output o = runDobmp(dir, dir.file("a.jb2"), {12, 0, int32_t(page)});
+            EXPECT_EQ(o.data, want) << sequential << page;
+            EXPECT_EQ(readFile(o.sidePath), globals);
+        }
     }
-    Jbig2Builder plain(true, true);
-    plain.page(1, 8, 8, Bytes(4, 1));
-    writeFile(dir.file("p.jb2"), plain.build());
-    Output o = runDobmp(dir, dir.file("p.jb2"));
-    EXPECT_EQ(o.dict.find("DecodeParms"), std::string::npos);
-    EXPECT_EQ(o.sideObj, -7);
 }
 
-TEST(ImageWriter, HuffmanBitmapPassesThroughWithCcittParameters) {
+TEST(ImageWriter, RefusedRequestsAndShortOrTallImages) {
     TempDir dir;
-    Bytes data{0x12, 0x34, 0x56, 0x78, 0x9A};
-    writeFile(dir.file("wb.bmp"), bitmapFile(infoHeader(40, 16, 3, 1, 3), {255, 255, 255, 0, 0, 0, 0, 0}, data));
-    Output o = runDobmp(dir, dir.file("wb.bmp"));
-    EXPECT_EQ(o.dict,
-              "<< /Type /XObject /Subtype /Image /Width 16 /Height 3 /Length 12 0 R /ColorSpace [/Indexed /DeviceRGB "
-              "1 13 0 R] /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n /DecodeParms<</K 0/BlackIs1 true/Columns "
-              "16/Rows 3>>\r\n>>\r\nstream\r\n");
-    EXPECT_EQ(o.data, data);
-    writeFile(dir.file("bw.bmp"), bitmapFile(infoHeader(40, 16, -3, 1, 3), {0, 0, 0, 0, 255, 255, 255, 0}, data));
-    o = runDobmp(dir, dir.file("bw.bmp"));
-    EXPECT_NE(o.dict.find("/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter/CCITTFaxDecode\r\n "
-                          "/DecodeParms<</K 0/BlackIs1 false/Columns 16/Rows 3>>"),
-              std::string::npos);
-}
-
-TEST(ImageWriter, HeightOutIsTruncatedTo16Bits) {
-    TempDir dir;
+    gen("RGB", 5, 5, dir.file("rgb.bmp"));
+    EXPECT_EQ(runDobmp(dir, dir.file("rgb.bmp"), {12, 0, 1, 17, 0, "", "Mask", "ITSMASKIMAGE"}).result, -100);
+    gen("RGBA", 5, 5, dir.file("a.png"));
+    EXPECT_EQ(runDobmp(dir, dir.file("a.png"), {12, 0, 1, 17, 0, "", "SMask", dir.file("no/dir/mask.bin")}).result, -51);
+    // Null texts are empty texts; null out-pointers are not written.
+    EXPECT_GT(dobmp(dir.file("rgb.bmp").c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, nullptr, nullptr,
+                    nullptr, nullptr, nullptr, 17, nullptr, 1),
+              0);
+    // Image data that are merely short are still written.
+    gen("RGB", 8, 4, dir.file("a.png"));
+    const Bytes png = readFile(dir.file("a.png"));
+    const size_t idatData = std::string(png.begin(), png.end()).find("IDAT") + 4;
+    writeFile(dir.file("cut.png"), Bytes(png.begin(), png.begin() + long(idatData + 4)));
+    EXPECT_EQ(runDobmp(dir, dir.file("cut.png")).data.size(), 4u);  // the four data bytes that are there
     gen("L", 2, 70000, dir.file("tall.png"));
-    Output o = runDobmp(dir, dir.file("tall.png"));
-    EXPECT_GT(o.result, 0);
+    const Output o = runDobmp(dir, dir.file("tall.png"));
     EXPECT_EQ(o.height, int16_t(70000 & 0xFFFF));
     EXPECT_NE(o.dict.find("/Height 70000 "), std::string::npos);
+}
+
+// (The image exports' other bad names are rows of the file-export table.)
+// No file an export writes may replace the picture it reads: the soft mask
+// of an image with alpha, the palette of a palette image, a metafile (made
+// even for a bitmap that cannot be read).
+TEST(ImageExports, NoOutputReplacesItsPicture) {
+    TempDir dir;
+    gen("RGBA", 4, 4, dir.file("a.png"));
+    gen("P", 4, 4, dir.file("p.png"));
+    gen("RGB", 4, 4, dir.file("a.bmp"));
+    const std::string rgba = dir.file("a.png"), palette = dir.file("p.png"), bmp = dir.file("a.bmp");
+    const Bytes before[] = {readFile(rgba), readFile(palette), readFile(bmp)};
+    EXPECT_LT(dobmp(rgba.c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, "", "", nullptr, rgba.c_str(),
+                    nullptr, 17, "", 1),
+              0);
+    EXPECT_LT(dobmp(palette.c_str(), dir.file("d").c_str(), 1, nullptr, nullptr, 0, 0, "", palette.c_str(), nullptr,
+                    "", nullptr, 17, "", 1),
+              0);
+    EXPECT_EQ(bmp2wmf(bmp.c_str(), bmp.c_str()), 0);
+    EXPECT_EQ(readFile(rgba), before[0]);
+    EXPECT_EQ(readFile(palette), before[1]);
+    EXPECT_EQ(readFile(bmp), before[2]);
 }

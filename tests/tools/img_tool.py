@@ -1,24 +1,30 @@
 #!/usr/bin/python3
-"""Pillow oracle for the image tests.
-
-  gen MODE W H OUT [key=value ...]   pattern image saved by Pillow
-        (format from OUT's extension; keys: bits=16 for PNG written by hand,
-         chunks=N split the image data, interlace=1, quality=Q, adobe=0 to
-         strip a JPEG's APP14 marker, compression=... for BMP/TIFF)
-  samples IMG MODE OUT              Pillow's decoding as raw bytes
-        (MODE: a Pillow mode, or A for the alpha channel, or RAW16 for the
-         big-endian 16-bit samples of a hand-written PNG)
-  render OUT.png key=value ...      wrap dobmp's files in a PDF, render with
-        pdftoppm at 72 dpi (keys: data, length, lengthobj, width, height,
-        mask, side, sideobj)
-  compare A B TOL [white=1] [interior=1]  max channel difference of two
-        images (RGB; B composited over white first when white=1; only the
-        inner pixels of the pattern's 8-pixel blocks when interior=1); exit 1
-        when over TOL
-  mmr W H OUT EXPECTED.png          T.6 data of a black-and-white pattern
-  wmf WMF OUT.png W H               render a metafile with libwmf (wmf2gd)
-"""
-import io
+# Pillow oracle for the image tests.
+#
+#   gen MODE W H OUT [key=value ...]   pattern image, format from OUT's extension;
+#       keys: bits=16 ct=C or chunks=N (a PNG written by hand with every filter
+#       type, its image data in N chunks), colors=N (P), opaque=1 (RGBA),
+#       quality=Q, adobe=0 (no APP14 in a JPEG), invert=1 (CMYK), sof=N (another
+#       JPEG frame marker), compression=... (TIFF)
+#   samples IMG MODE OUT       Pillow's decoding as raw bytes (a Pillow mode, A for
+#       alpha, RAW16 for the big-endian samples of a hand-written PNG)
+#   render OUT.png key=value ...   dobmp's files in a PDF rendered by pdftoppm
+#       (keys: data, length, lengthobj, width, height, mask, side, sideobj;
+#       compare=IMG white=... interior=... to compare the rendering with IMG)
+#   compare A B TOL [white=1] [interior=1]   largest channel difference (B over
+#       white paper when white=1; only the inner pixels of the pattern's 8-pixel
+#       blocks when interior=1); exit 1 when over TOL
+#   scanpng W H CT SCAN OUT    8-bit PNG of scanlines as the filter exports write them
+#   mmr W H OUT EXPECTED.png   T.6 data of a black-and-white pattern, and the pattern
+#   wmf WMF OUT.png W H        a metafile drawn by libwmf (wmf2gd)
+#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..] [pillow=1]   PNG of any
+#       colour type and depth, Adam7 when interlace=1, with a tRNS chunk: trns=key
+#       keys the colour of pixel (0, 0); a list gives palette alphas (CT 3) or raw
+#       16-bit values; pillow=1 lets Pillow write it (8-bit, not interlaced)
+#   tcheck PNG key=value ...   dobmp's files (keys as for render) rendered over a
+#       coloured page; prints the largest difference from the PNG composited on
+#       that colour by Pillow, or by ImageMagick (libpng) when it has a tRNS chunk
+#   batch FILE                 the commands in FILE, one a line, tab-separated
 import os
 import struct
 import subprocess
@@ -34,7 +40,7 @@ def pattern(x, y):
     # renderer's pixel grid.
     bx, by = x // 8, y // 8
     return ((bx * 67 + by * 13) & 255, (bx * 29 + by * 101 + 40) & 255, (bx * 151 + by * 47 + 90) & 255,
-            0 if (bx + by) % 3 == 0 else (255 if (bx + by) % 3 == 1 else 128))
+            (0, 255, 128)[(bx + by) % 3])
 
 
 def opts(args):
@@ -42,329 +48,190 @@ def opts(args):
 
 
 def png_chunk(kind, data):
-    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff)
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
 
 
-def hand_png(ct, w, h, bits, chunks, out):
-    """A PNG Pillow cannot write (16-bit colour, 16-bit grey-alpha)."""
-    channels = {0: 1, 2: 3, 4: 2, 6: 4}[ct]
-    raw = bytearray()
-    prev = bytes(w * channels * bits // 8)
+def hand_rows(ct, w, h, bits):
+    # The pattern's rows as a PNG Pillow cannot write (16-bit colour, 16-bit
+    # grey and alpha) holds them.
+    rows = []
     for y in range(h):
         row = bytearray()
         for x in range(w):
             r, g, b, a = pattern(x, y)
-            vals = {0: [r], 2: [r, g, b], 4: [r, a], 6: [r, g, b, a]}[ct]
-            for v in vals:
-                if bits == 16:
-                    row += struct.pack('>H', v * 257 + (x & 3))
-                else:
-                    row.append(v)
-        raw += filter_row(y % 5, row, prev, channels * (bits // 8))  # every filter type
-        prev = bytes(row)
-    data = zlib.compress(bytes(raw), 9)
+            for v in {0: [r], 2: [r, g, b], 4: [r, a], 6: [r, g, b, a]}[ct]:
+                row += struct.pack('>H', v * 257 ^ (x & 3)) if bits == 16 else bytes([v])
+        rows.append(bytes(row))
+    return rows
+
+
+def write_png(out, w, h, bits, ct, scanlines, chunks=1):
+    data = zlib.compress(scanlines, 9)
     parts = [data[i * len(data) // chunks:(i + 1) * len(data) // chunks] for i in range(chunks)]
     png = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bits, ct, 0, 0, 0))
     png += png_chunk(b'tEXt', b'Comment\x00skipped')
-    for p in parts:
-        png += png_chunk(b'IDAT', p)
-    png += png_chunk(b'IEND', b'')
-    open(out, 'wb').write(png)
+    open(out, 'wb').write(png + b''.join(png_chunk(b'IDAT', p) for p in parts) + png_chunk(b'IEND', b''))
 
 
 def filter_row(t, row, prev, bpp):
-    out = bytearray(len(row))
-    for i in range(len(row)):
-        left = row[i - bpp] if i >= bpp else 0
-        up = prev[i]
-        ul = prev[i - bpp] if i >= bpp else 0
-        if t == 0:
-            pred = 0
-        elif t == 1:
-            pred = left
-        elif t == 2:
-            pred = up
-        elif t == 3:
-            pred = (left + up) // 2
-        else:
-            p = left + up - ul
-            pa, pb, pc = abs(p - left), abs(p - up), abs(p - ul)
-            pred = left if pa <= pb and pa <= pc else (up if pb <= pc else ul)
-        out[i] = (row[i] - pred) & 255
-    return bytes([t]) + bytes(out)
-
-
-def strip_app14(data):
-    out = bytearray(data[:2])
-    i = 2
-    while i < len(data):
-        marker = data[i + 1]
-        length = struct.unpack('>H', data[i + 2:i + 4])[0]
-        seg = data[i:i + 2 + length]
-        if marker == 0xDA:
-            out += data[i:]
-            break
-        if marker != 0xEE:
-            out += seg
-        i += 2 + length
+    out = bytearray([t])
+    for i, v in enumerate(row):
+        a, b, c = (row[i - bpp] if i >= bpp else 0), prev[i], (prev[i - bpp] if i >= bpp else 0)
+        p = a + b - c
+        paeth = a if abs(p - a) <= min(abs(p - b), abs(p - c)) else (b if abs(p - b) <= abs(p - c) else c)
+        out.append((v - (0, a, b, (a + b) // 2, paeth)[t]) & 255)
     return bytes(out)
+
+
+def hand_png(ct, w, h, bits, chunks, out):
+    bpp = {0: 1, 2: 3, 4: 2, 6: 4}[ct] * bits // 8
+    prev, raw = bytes(w * bpp), bytearray()
+    for y, row in enumerate(hand_rows(ct, w, h, bits)):
+        raw += filter_row(y % 5, row, prev, bpp)  # every filter type
+        prev = row
+    write_png(out, w, h, bits, ct, bytes(raw), chunks)
+
+
+def centres(big_path, w, h, out):
+    # The centre of each 4 x 4 block of a rendering at four device pixels per
+    # image pixel: the reader's colour for that pixel, free of edge smoothing.
+    big = Image.open(big_path).convert('RGB')
+    if big.size != (4 * w, 4 * h):
+        raise SystemExit('rendered at %s' % (big.size,))
+    small = Image.new('RGB', (w, h))
+    small.putdata([big.getpixel((4 * x + 2, 4 * y + 2)) for y in range(h) for x in range(w)])
+    small.save(out)
 
 
 def gen(mode, w, h, out, o):
     ext = os.path.splitext(out)[1].lower()
-    if ext == '.png' and 'bits' in o:
-        hand_png(int(o['ct']), w, h, int(o['bits']), int(o.get('chunks', '1')), out)
-        return
+    if ext == '.png' and ('bits' in o or 'chunks' in o):
+        ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'LA': 4, 'RGBA': 6}[mode]))
+        return hand_png(ct, w, h, int(o.get('bits', '8')), int(o.get('chunks', '1')), out)
     base = Image.new('RGBA', (w, h))
     base.putdata([pattern(x, y) for y in range(h) for x in range(w)])
+    rgb = base.convert('RGB')
     if mode == 'CMYK':
-        img = base.convert('RGB').convert('CMYK')
-        if o.get('invert') == '1':
-            # Pillow stores CMYK JPEGs inverted: pre-invert so that the file
-            # holds the plain values once the Adobe marker is gone.
-            img = img.point(lambda v: 255 - v)
+        # Pillow stores CMYK JPEGs inverted: invert=1 pre-inverts so that the
+        # file holds the plain values once the Adobe marker is gone.
+        img = rgb.convert('CMYK').point(lambda v: 255 - v if o.get('invert') == '1' else v)
     elif mode == 'P':
-        img = base.convert('RGB').quantize(colors=int(o.get('colors', '16')))
+        img = rgb.quantize(colors=int(o.get('colors', '16')))
     elif mode == '1':
         img = base.convert('L').point(lambda v: 255 if v > 110 else 0).convert('1')
     else:
-        img = base.convert(mode)
-    kw = {}
-    if ext == '.png':
-        kw['optimize'] = False
-    if ext in ('.jpg', '.jpeg'):
-        kw['quality'] = int(o.get('quality', '95'))
-        kw['subsampling'] = 0
-    if ext == '.jp2' or ext == '.j2k':
-        kw['irreversible'] = False
-        kw['no_jp2'] = ext == '.j2k'
-    if ext in ('.tif', '.tiff') and 'compression' in o:
-        kw['compression'] = o['compression']
-    buf = io.BytesIO()
-    img.save(buf, format={'.png': 'PNG', '.jpg': 'JPEG', '.jpeg': 'JPEG', '.bmp': 'BMP', '.gif': 'GIF',
-                          '.tif': 'TIFF', '.tiff': 'TIFF', '.jp2': 'JPEG2000', '.j2k': 'JPEG2000'}[ext], **kw)
-    data = buf.getvalue()
-    if ext == '.png' and 'chunks' in o:
-        data = split_idat(data, int(o['chunks']))
-    if ext in ('.jpg', '.jpeg') and o.get('adobe') == '0':
-        data = strip_app14(data)
+        img = (rgb if o.get('opaque') == '1' else base).convert(mode)
+    kw = {'.png': {'optimize': False}, '.jpg': {'quality': int(o.get('quality', '95')), 'subsampling': 0},
+          '.jp2': {'irreversible': False}, '.j2k': {'irreversible': False, 'no_jp2': True},
+          '.tif': {'compression': o['compression']} if 'compression' in o else {}}.get(ext, {})
+    img.save(out, **kw)
+    data = open(out, 'rb').read()
+    if o.get('adobe') == '0':
+        at = data.index(b'\xff\xee')
+        data = data[:at] + data[at + 2 + struct.unpack('>H', data[at + 2:at + 4])[0]:]
+    if 'sof' in o:
+        # Another frame kind (1 extended, 2 progressive, 3 lossless): only the
+        # marker changes, the header behind it stays readable.
+        at = data.index(b'\xff\xc0')
+        data = data[:at + 1] + bytes([0xC0 + int(o['sof'])]) + data[at + 2:]
     open(out, 'wb').write(data)
-
-
-def split_idat(png, parts):
-    i = 8
-    chunks = []
-    idat = b''
-    while i < len(png):
-        n = struct.unpack('>I', png[i:i + 4])[0]
-        kind = png[i + 4:i + 8]
-        body = png[i + 8:i + 8 + n]
-        if kind == b'IDAT':
-            idat += body
-            if png[i + 12 + n + 4:i + 12 + n + 8] != b'IDAT':
-                step = max(1, len(idat) // parts)
-                for k in range(0, len(idat), step):
-                    chunks.append(png_chunk(b'IDAT', idat[k:k + step]))
-        else:
-            chunks.append(png_chunk(kind, body))
-        i += 12 + n
-    return png[:8] + b''.join(chunks)
 
 
 def samples(path, mode, out):
     img = Image.open(path)
-    if mode == 'A':
-        data = img.getchannel('A').tobytes()
-    elif mode == 'RAW16':
-        data = zlib.decompress(b''.join(idat_bodies(open(path, 'rb').read())))
-        data = unfilter_all(path, data)
+    if mode == 'RAW16':
+        w, h, bits, ct = struct.unpack('>IIBB', open(path, 'rb').read()[16:26])
+        data = b''.join(hand_rows(ct, w, h, bits))
     else:
-        data = img.convert(mode).tobytes()
+        data = (img.getchannel('A') if mode == 'A' else img.convert(mode)).tobytes()
     open(out, 'wb').write(data)
 
 
-def idat_bodies(png):
-    i = 8
-    while i < len(png):
-        n = struct.unpack('>I', png[i:i + 4])[0]
-        if png[i + 4:i + 8] == b'IDAT':
-            yield png[i + 8:i + 8 + n]
-        i += 12 + n
-
-
-def unfilter_all(path, data):
-    png = open(path, 'rb').read()
-    w, h, bits, ct = struct.unpack('>IIBB', png[16:26])
-    bpp = {0: 1, 2: 3, 4: 2, 6: 4}[ct] * bits // 8
-    stride = w * bpp
-    prev = bytearray(stride)
-    out = bytearray()
-    for y in range(h):
-        t = data[y * (stride + 1)]
-        row = bytearray(data[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            left = row[i - bpp] if i >= bpp else 0
-            up = prev[i]
-            ul = prev[i - bpp] if i >= bpp else 0
-            if t == 1:
-                row[i] = (row[i] + left) & 255
-            elif t == 2:
-                row[i] = (row[i] + up) & 255
-            elif t == 3:
-                row[i] = (row[i] + (left + up) // 2) & 255
-            elif t == 4:
-                p = left + up - ul
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - ul)
-                row[i] = (row[i] + (left if pa <= pb and pa <= pc else (up if pb <= pc else ul))) & 255
-        out += row
-        prev = row
-    return bytes(out)
-
-
-def split_stream(path, length=None):
+def stream_object(path, length=None, pack=False):
+    # A file dobmp wrote (dictionary, then the data) as a PDF stream object.
     raw = open(path, 'rb').read()
-    at = raw.index(b'stream\r\n')
-    body = raw[at + 8:]
-    return raw[:at], body if length is None else body[:length]
+    at = raw.index(b'stream\r\n') + 8
+    data = raw[at:] if length is None else raw[at:at + length]
+    data = zlib.compress(data) if pack else data
+    return raw[:at] + data + b'\r\nendstream', len(data)
 
 
 def render(out, o):
-    w, h = int(o['width']), int(o['height'])
-    length_obj = int(o['lengthobj'])
-    image_obj = length_obj - 1
-    dict_text, data = split_stream(o['data'], int(o['length']))
-    objs = {
-        1: b'<< /Type /Catalog /Pages 2 0 R >>',
-        2: b'<< /Type /Pages /Kids [3 0 R] /Count 1 >>',
-        3: ('<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Resources << /XObject << /Im0 %d 0 R >> >> '
-            '/Contents 4 0 R >>' % (w, h, image_obj)).encode(),
-    }
+    w, h, length_obj = int(o['width']), int(o['height']), int(o['lengthobj'])
     content = b'q %d 0 0 %d 0 0 cm /Im0 Do Q' % (w, h)
-    objs[4] = b'<< /Length %d >>\nstream\n' % len(content) + content + b'\nendstream'
-    objs[image_obj] = dict_text + b'stream\r\n' + data + b'\r\nendstream'
-    objs[length_obj] = str(len(data)).encode()
+    if o.get('page') == '1':  # a coloured page under the image
+        content = b'q %.4f %.4f %.4f rg 0 0 %d %d re f Q ' % (tuple(v / 255.0 for v in PAGE) + (w, h)) + content
+    objs = {1: b'<< /Type /Catalog /Pages 2 0 R >>', 2: b'<< /Type /Pages /Kids [3 0 R] /Count 1 >>',
+            3: b'<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Resources << /XObject << /Im0 %d 0 R >> >> '
+               b'/Contents 4 0 R >>' % (w, h, length_obj - 1),
+            4: b'<< /Length %d >>\nstream\n%s\nendstream' % (len(content), content)}
+    objs[length_obj - 1], n = stream_object(o['data'], int(o['length']))
+    objs[length_obj] = b'%d' % n
     if o.get('mask'):
-        mdict, mdata = split_stream(o['mask'])
-        packed = zlib.compress(mdata)
-        objs[length_obj + 1] = mdict + b'stream\r\n' + packed + b'\r\nendstream'
-        objs[length_obj + 2] = str(len(packed)).encode()
+        objs[length_obj + 1], n = stream_object(o['mask'], pack=True)
+        objs[length_obj + 2] = b'%d' % n
     if o.get('side'):
         side = open(o['side'], 'rb').read()
-        objs[int(o['sideobj'])] = b'<< /Length %d >>\nstream\n' % len(side) + side + b'\nendstream'
-    top = max(objs)
-    pdf = bytearray(b'%PDF-1.7\n%\xe2\xe3\xcf\xd3\n')
-    offsets = {}
+        objs[int(o['sideobj'])] = b'<< /Length %d >>\nstream\n%s\nendstream' % (len(side), side)
+    pdf, offsets, top = bytearray(b'%PDF-1.7\n'), {}, max(objs) + 1
     for n in sorted(objs):
         offsets[n] = len(pdf)
-        pdf += b'%d 0 obj\n' % n + objs[n] + b'\nendobj\n'
+        pdf += b'%d 0 obj\n%s\nendobj\n' % (n, objs[n])
     xref = len(pdf)
-    pdf += b'xref\n0 %d\n' % (top + 1)
-    for n in range(top + 1):
-        pdf += (b'%010d 00000 n \n' % offsets[n]) if n in offsets else b'0000000000 65535 f \n'
-    pdf += b'trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n' % (top + 1, xref)
+    pdf += b'xref\n0 %d\n' % top + b''.join(b'%010d 00000 n \n' % offsets[n] if n in offsets else
+                                           b'0000000000 65535 f \n' for n in range(top))
+    pdf += b'trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n' % (top, xref)
     with tempfile.TemporaryDirectory() as tmp:
-        pdf_path = os.path.join(tmp, 'page.pdf')
-        open(pdf_path, 'wb').write(pdf)
-        if o.get('keep'):
-            open(o['keep'], 'wb').write(pdf)
         stem = os.path.join(tmp, 'page')
-        # Four device pixels per image pixel; the centre one of each is
-        # the reader's colour for that image pixel, free of edge smoothing.
-        subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no', pdf_path,
+        open(stem + '.pdf', 'wb').write(pdf)
+        subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no', stem + '.pdf',
                         stem], check=True, stderr=subprocess.DEVNULL)
-        big = Image.open(stem + '.png').convert('RGB')
-        small = Image.new('RGB', (w, h))
-        small.putdata([big.getpixel((4 * x + 2, 4 * y + 2)) for y in range(h) for x in range(w)])
-        small.save(out)
+        centres(stem + '.png', w, h, out)
+    if 'compare' in o:  # the rendering against an image, as compare does
+        return compare(out, o['compare'], 0, o)
 
 
 def compare(a, b, tol, o):
-    ia = Image.open(a)
-    ib = Image.open(b)
+    ia, ib = Image.open(a).convert('RGB'), Image.open(b).convert('RGBA')
     if o.get('white') == '1':
-        ib = ib.convert('RGBA')
-        bg = Image.new('RGBA', ib.size, (255, 255, 255, 255))
-        ib = Image.alpha_composite(bg, ib)
-    ia, ib = ia.convert('RGB'), ib.convert('RGB')
+        ib = Image.alpha_composite(Image.new('RGBA', ib.size, (255, 255, 255, 255)), ib)
+    ib = ib.convert('RGB')
     if ia.size != ib.size:
         print('size %s != %s' % (ia.size, ib.size))
         return 1
-    worst = 0
     w = ia.size[0]
-    for k, (pa, pb) in enumerate(zip(ia.getdata(), ib.getdata())):
-        x, y = k % w, k // w
-        if o.get('interior') == '1' and not (2 <= x % 8 <= 5 and 2 <= y % 8 <= 5):
-            continue  # block edges may be smoothed by the renderer's scaling
-        worst = max(worst, max(abs(pa[i] - pb[i]) for i in range(3)))
+    # Block edges may be smoothed by the renderer's scaling: interior=1 skips them.
+    inner = [o.get('interior') != '1' or (2 <= k % w % 8 <= 5 and 2 <= k // w % 8 <= 5) for k in range(w * ia.size[1])]
+    worst = max([max(abs(p - q) for p, q in zip(pa, pb))
+                 for pa, pb, keep in zip(ia.getdata(), ib.getdata(), inner) if keep] + [0])
     print('max difference %d' % worst)
     return 0 if worst <= tol else 1
 
 
-def binary_pattern(x, y):
-    return ((x // 4) + (y // 4)) % 3 == 0  # True: black
-
-
 def mmr(w, h, out, expected):
-    """T.6 (MMR) data of a black-and-white pattern, as libtiff's Group 4
-    coder writes it, and the pattern itself as an image."""
-    want = Image.new('L', (w, h))
-    want.putdata([0 if binary_pattern(x, y) else 255 for y in range(h) for x in range(w)])
+    # T.6 (MMR) data as libtiff's Group 4 coder writes it. libtiff codes 0
+    # bits as white: black is stored as the 1 bits of an inverted image.
+    black = [((x // 4) + (y // 4)) % 3 == 0 for y in range(h) for x in range(w)]
+    want, inv = Image.new('L', (w, h)), Image.new('1', (w, h))
+    want.putdata([0 if k else 255 for k in black])
     want.save(expected)
-    # libtiff codes 0-bits as white runs: store black as 0 ... as 1 bits
-    # of the inverted image, so the coded "black" runs are our black.
-    inv = Image.new('1', (w, h))
-    inv.putdata([1 if binary_pattern(x, y) else 0 for y in range(h) for x in range(w)])
+    inv.putdata([1 if k else 0 for k in black])
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, 'g4.tif')
         inv.save(path, compression='group4')
-        t = Image.open(path)
-        offsets, counts = t.tag_v2[273], t.tag_v2[279]
-        data = open(path, 'rb').read()
-        open(out, 'wb').write(b''.join(data[o:o + n] for o, n in zip(offsets, counts)))
+        t, data = Image.open(path), open(path, 'rb').read()
+        open(out, 'wb').write(b''.join(data[s:s + n] for s, n in zip(t.tag_v2[273], t.tag_v2[279])))
 
 
 def wmf(path, out, w, h):
-    """libwmf renders the metafile at four device pixels per unit; the
-    centre one of each stands for the unit."""
+    # libwmf draws the metafile at four device pixels per unit.
     with tempfile.TemporaryDirectory() as tmp:
         big_path = os.path.join(tmp, 'big.png')
         subprocess.run(['wmf2gd', '-t', 'png', '--maxwidth=%d' % (4 * w), '--maxheight=%d' % (4 * h), '--maxsize',
                         '-o', big_path, path], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        big = Image.open(big_path).convert('RGB')
-        if big.size != (4 * w, 4 * h):
-            raise SystemExit('rendered at %s' % (big.size,))
-        small = Image.new('RGB', (w, h))
-        small.putdata([big.getpixel((4 * x + 2, 4 * y + 2)) for y in range(h) for x in range(w)])
-        small.save(out)
+        centres(big_path, w, h, out)
 
 
-def main():
-    cmd = sys.argv[1]
-    if cmd == 'gen':
-        gen(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5], opts(sys.argv[6:]))
-    elif cmd == 'samples':
-        samples(sys.argv[2], sys.argv[3], sys.argv[4])
-    elif cmd == 'render':
-        render(sys.argv[2], opts(sys.argv[3:]))
-    elif cmd == 'compare':
-        return compare(sys.argv[2], sys.argv[3], int(sys.argv[4]), opts(sys.argv[5:]))
-    elif cmd == 'mmr':
-        mmr(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5])
-    elif cmd == 'wmf':
-        wmf(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
-    return 0
-
-
-# ---- Interlaced and tRNS PNGs, checked through a PDF renderer ----------------
-#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..] [pillow=1]
-#       PNG of every colour type and depth, Adam7 when interlace=1, with a
-#       tRNS chunk: trns=key keys the colour of pixel (0, 0); a list gives
-#       palette alphas (CT 3) or raw 16-bit values (the chunk as it stands).
-#       pillow=1 lets Pillow write it (8-bit, not interlaced).
-#   tcheck PNG key=value ...  wraps dobmp's files (keys as for render) in a PDF
-#       over a coloured page, renders it with poppler and prints the largest
-#       difference from the PNG composited on that colour by Pillow, or by
-#       ImageMagick (libpng) when the PNG has a tRNS chunk.
 ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
 PAGE = (40, 160, 90)
 
@@ -407,13 +274,11 @@ def tpng(ct, bits, w, h, out, o):
     values = [int(v) for v in trns.split(',')] if trns else []
     chunk = bytes(values) if ct == 3 else struct.pack('>%dH' % len(values), *values)
     if o.get('pillow') == '1':
-        mode = {0: 'L', 2: 'RGB', 3: 'P'}[ct]
-        img = Image.new(mode, (w, h))
+        img = Image.new({0: 'L', 2: 'RGB', 3: 'P'}[ct], (w, h))
         img.frombytes(b''.join(tpng_rows(ct, bits, range(w), range(h))[0]))
         if ct == 3:
             img.putpalette(palette)
-        key = values[0] if ct == 0 else tuple(values)
-        img.save(out, transparency=chunk if ct == 3 else key, optimize=False)
+        img.save(out, transparency=chunk if ct == 3 else values[0] if ct == 0 else tuple(values), optimize=False)
         return
     passes = ADAM7 if o.get('interlace') == '1' else [(0, 0, 1, 1)]
     raw = b''
@@ -429,50 +294,11 @@ def tpng(ct, bits, w, h, out, o):
     open(out, 'wb').write(png + png_chunk(b'IDAT', zlib.compress(raw, 9)) + png_chunk(b'IEND', b''))
 
 
-def tcheck_stream(path):
-    raw = open(path, 'rb').read()
-    at = raw.index(b'stream\r\n') + 8
-    return raw[:at], raw[at:]
-
-
 def tcheck(png, o):
     w, h = Image.open(png).size
-    length_obj = int(o['lengthobj'])
-    dict_text, data = tcheck_stream(o['data'])
-    data = data[:int(o['length'])]
-    page = tuple(v / 255.0 for v in PAGE)
-    content = b'q %.4f %.4f %.4f rg 0 0 %d %d re f Q q %d 0 0 %d 0 0 cm /Im0 Do Q' % (page + (w, h, w, h))
-    objs = {
-        1: b'<< /Type /Catalog /Pages 2 0 R >>',
-        2: b'<< /Type /Pages /Kids [3 0 R] /Count 1 >>',
-        3: b'<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Resources << /XObject << /Im0 %d 0 R >> >> '
-           b'/Contents 4 0 R >>' % (w, h, length_obj - 1),
-        4: b'<< /Length %d >>\nstream\n%s\nendstream' % (len(content), content),
-        length_obj - 1: dict_text + data + b'\r\nendstream',
-        length_obj: b'%d' % len(data),
-    }
-    if o.get('mask'):
-        mask_dict, mask_data = tcheck_stream(o['mask'])
-        objs[length_obj + 1] = mask_dict + zlib.compress(mask_data) + b'\r\nendstream'
-        objs[length_obj + 2] = b'%d' % len(zlib.compress(mask_data))
-    if o.get('side'):
-        side = open(o['side'], 'rb').read()
-        objs[int(o['sideobj'])] = b'<< /Length %d >>\nstream\n%s\nendstream' % (len(side), side)
-    pdf = bytearray(b'%PDF-1.7\n')
-    offsets = {}
-    for n in sorted(objs):
-        offsets[n] = len(pdf)
-        pdf += b'%d 0 obj\n%s\nendobj\n' % (n, objs[n])
-    xref = len(pdf)
-    pdf += b'xref\n0 %d\n' % (max(objs) + 1)
-    pdf += b''.join(b'%010d 00000 n \n' % offsets[n] if n in offsets else b'0000000000 65535 f \n'
-                    for n in range(max(objs) + 1))
-    pdf += b'trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n' % (max(objs) + 1, xref)
     with tempfile.TemporaryDirectory() as tmp:
-        open(tmp + '/page.pdf', 'wb').write(pdf)
-        subprocess.run(['pdftoppm', '-r', '288', '-png', '-singlefile', '-aa', 'no', '-aaVector', 'no',
-                        tmp + '/page.pdf', tmp + '/page'], check=True, stderr=subprocess.DEVNULL)
-        big = Image.open(tmp + '/page.png').convert('RGB')
+        render(tmp + '/got.png', dict(o, width=str(w), height=str(h), page='1'))
+        got = Image.open(tmp + '/got.png').convert('RGB')
         if b'tRNS' in open(png, 'rb').read():
             subprocess.run(['/usr/bin/convert', png, '-colorspace', 'sRGB', '-background', 'rgb%s' % (PAGE,),
                             '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
@@ -482,22 +308,29 @@ def tcheck(png, o):
             if img.mode in ('I', 'I;16'):
                 img = img.point(lambda v: v * (1 / 256.0)).convert('L')
             want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img.convert('RGBA')).convert('RGB')
-    worst = max(max(abs(a - b) for a, b in zip(big.getpixel((4 * x + 2, 4 * y + 2)), want.getpixel((x, y))))
-                for y in range(h) for x in range(w))
-    print('max difference %d' % worst)
+    print('max difference %d' % max(max(abs(a - b) for a, b in zip(p, q)) for p, q in zip(got.getdata(), want.getdata())))
 
 
-plain_main = main
+def batch(path):
+    # One command a line, its arguments separated by tabs: many images for
+    # one start of Python.
+    for line in open(path):
+        args = line.rstrip('\n').split('\t')
+        COMMANDS[args[0]](args[1:])
 
 
-def main():
-    if sys.argv[1] == 'tpng':
-        return tpng(int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5]), sys.argv[6],
-                    opts(sys.argv[7:]))
-    if sys.argv[1] == 'tcheck':
-        return tcheck(sys.argv[2], opts(sys.argv[3:]))
-    return plain_main()
-
+COMMANDS = {
+    'batch': lambda a: batch(a[0]),
+    'gen': lambda a: gen(a[0], int(a[1]), int(a[2]), a[3], opts(a[4:])),
+    'samples': lambda a: samples(a[0], a[1], a[2]),
+    'render': lambda a: render(a[0], opts(a[1:])),
+    'compare': lambda a: compare(a[0], a[1], int(a[2]), opts(a[3:])),
+    'mmr': lambda a: mmr(int(a[0]), int(a[1]), a[2], a[3]),
+    'scanpng': lambda a: write_png(a[4], int(a[0]), int(a[1]), 8, int(a[2]), open(a[3], 'rb').read()),
+    'wmf': lambda a: wmf(a[0], a[1], int(a[2]), int(a[3])),
+    'tpng': lambda a: tpng(int(a[0]), int(a[1]), int(a[2]), int(a[3]), a[4], opts(a[5:])),
+    'tcheck': lambda a: tcheck(a[0], opts(a[1:])),
+}
 
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(COMMANDS[sys.argv[1]](sys.argv[2:]) or 0)

@@ -5,6 +5,7 @@
 // text extents; then, through the exports, what the host sees of them:
 // getFParam's metrics and width requests, ww's line breaks and widths and
 // _pvTrimA's results.
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -39,44 +40,6 @@ const char* const kTexts[] = {
     "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW",
 };
 
-void font(const char* face, bool bold, int16_t points, uint16_t codePage) {
-    DisplayContext dc;
-    platform::LogFont lf;
-    buildLogFont(dc.get(), lf, face, points, 0, bold ? 1 : 0, codePage);
-    SelectedFont selected(dc.get(), lf);
-    std::string tag = std::string(face) + (bold ? " Bold" : "") + " " + std::to_string(points) + "pt cp" +
-                      std::to_string(codePage);
-    if (!selected) {
-        std::printf("%s: no font\n", tag.c_str());
-        return;
-    }
-    platform::TextMetrics tm;
-    if (platform::getTextMetrics(dc.get(), &tm))
-        std::printf("%s: tm height %d ascent %d descent %d intlead %d extlead %d first %d last %d\n", tag.c_str(),
-                    tm.tmHeight, tm.tmAscent, tm.tmDescent, tm.tmInternalLeading, tm.tmExternalLeading,
-                    tm.tmFirstChar, tm.tmLastChar);
-    platform::OutlineMetrics om;
-    if (platform::getOutlineMetrics(dc.get(), &om))
-        std::printf("%s: otm fsType %u face %s\n", tag.c_str(), om.otmfsType, om.faceName.c_str());
-    std::printf("%s: fontdata size %u\n", tag.c_str(), platform::getFontData(dc.get(), 0, 0, nullptr, 0));
-    platform::AbcWidth abc[224];
-    if (platform::getCharAbcWidths(dc.get(), 32, 255, abc)) {
-        for (int c = 32; c <= 255; ++c) {
-            const auto& w = abc[c - 32];
-            std::printf("%s: abc %02X %d %u %d adv %d\n", tag.c_str(), c, w.abcA, w.abcB, w.abcC,
-                        w.abcA + static_cast<int>(w.abcB) + w.abcC);
-        }
-    }
-    for (const char* text : kTexts) {
-        std::string s = text;
-        platform::Size a, w;
-        bool okA = platform::getTextExtentA(dc.get(), s.data(), static_cast<int>(s.size()), &a);
-        std::u16string units = toUtf16(codePage, s.data(), static_cast<int>(s.size()));
-        bool okW = platform::getTextExtentW(dc.get(), units.data(), static_cast<int>(units.size()), &w);
-        std::printf("%s: extent \"%.12s\" A %d %dx%d W %d %dx%d\n", tag.c_str(), text, okA, a.cx, a.cy, okW, w.cx, w.cy);
-    }
-}
-
 struct Face {
     const char* name;
     int16_t bold;
@@ -84,22 +47,59 @@ struct Face {
 };
 const Face kFaces[] = {{"DejaVu Sans", 0}, {"DejaVu Sans", 1}, {"Liberation Sans", 0}};
 
+// One fact: what was asked, then what the answer was.
+void fact(const std::string& tag, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void fact(const std::string& tag, const char* format, ...) {
+    std::printf("%s: ", tag.c_str());
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::printf("\n");
+}
+
+void font(const Face& face, int16_t points, uint16_t codePage) {
+    DisplayContext dc;
+    platform::LogFont lf;
+    buildLogFont(dc.get(), lf, face.name, points, 0, face.bold, codePage);
+    SelectedFont selected(dc.get(), lf);
+    const std::string tag = face.tag() + " " + std::to_string(points) + "pt cp" + std::to_string(codePage);
+    if (!selected) return fact(tag, "no font");
+    platform::TextMetrics tm;
+    if (platform::getTextMetrics(dc.get(), &tm))
+        fact(tag, "tm height %d ascent %d descent %d intlead %d extlead %d first %d last %d", tm.tmHeight, tm.tmAscent,
+             tm.tmDescent, tm.tmInternalLeading, tm.tmExternalLeading, tm.tmFirstChar, tm.tmLastChar);
+    platform::OutlineMetrics om;
+    if (platform::getOutlineMetrics(dc.get(), &om)) fact(tag, "otm fsType %u face %s", om.otmfsType, om.faceName.c_str());
+    fact(tag, "fontdata size %u", platform::getFontData(dc.get(), 0, 0, nullptr, 0));
+    platform::AbcWidth abc[224];
+    if (platform::getCharAbcWidths(dc.get(), 32, 255, abc))
+        for (int c = 32; c <= 255; ++c)
+            fact(tag, "abc %02X %d %u %d adv %d", c, abc[c - 32].abcA, abc[c - 32].abcB, abc[c - 32].abcC,
+                 abc[c - 32].abcA + static_cast<int>(abc[c - 32].abcB) + abc[c - 32].abcC);
+    for (const char* text : kTexts) {
+        const std::string s = text;
+        const std::u16string units = toUtf16(codePage, s.data(), static_cast<int>(s.size()));
+        platform::Size a, w;
+        const bool okA = platform::getTextExtentA(dc.get(), s.data(), static_cast<int>(s.size()), &a);
+        const bool okW = platform::getTextExtentW(dc.get(), units.data(), static_cast<int>(units.size()), &w);
+        fact(tag, "extent \"%.12s\" A %d %dx%d W %d %dx%d", text, okA, a.cx, a.cy, okW, w.cx, w.cy);
+    }
+}
+
 // Request 1 (metrics, thousandths of an inch) and the width request (one
 // width per code from tmFirstChar, thousandths of an inch).
 void fontRequests() {
     for (const Face& f : kFaces) {
         for (int points : {8, 10, 12, 72}) {
-            std::string tag = "getFParam " + f.tag() + " " + std::to_string(points) + "pt";
-            int32_t m[5] = {};
-            int32_t r = getFParam("", f.name, static_cast<float>(points), f.bold, 0, 1, m, nullptr, 1252, nullptr, 0,
-                                  nullptr);
-            std::printf("%s: metrics %d height %d extlead %d ascent %d first %d last %d\n", tag.c_str(), r, m[0], m[1],
-                        m[2], m[3], m[4]);
-            int32_t w[256] = {};
-            r = getFParam("", f.name, static_cast<float>(points), f.bold, 0, 0, w, nullptr, 1252, nullptr, 0, nullptr);
-            std::printf("%s: widths %d\n", tag.c_str(), r);
+            const std::string tag = "getFParam " + f.tag() + " " + std::to_string(points) + "pt";
+            int32_t m[5] = {}, w[256] = {};
+            int32_t r = getFParam("", f.name, float(points), f.bold, 0, 1, m, nullptr, 1252, nullptr, 0, nullptr);
+            fact(tag, "metrics %d height %d extlead %d ascent %d first %d last %d", r, m[0], m[1], m[2], m[3], m[4]);
+            r = getFParam("", f.name, float(points), f.bold, 0, 0, w, nullptr, 1252, nullptr, 0, nullptr);
+            fact(tag, "widths %d", r);
             if (r != 0 || m[3] < 0 || m[4] > 255) continue;
-            for (int c = m[3]; c <= m[4]; ++c) std::printf("%s: width %02X %d\n", tag.c_str(), c, w[c - m[3]]);
+            for (int c = m[3]; c <= m[4]; ++c) fact(tag, "width %02X %d", c, w[c - m[3]]);
         }
     }
 }
@@ -120,11 +120,9 @@ void wrapping() {
                 std::vector<int32_t> lines(3 + 3 * (std::string(kParagraph).size() + 1), 0);
                 int32_t n = ww(kParagraph, f.name, static_cast<float>(points), 0, f.bold, static_cast<float>(column),
                                lines.data(), 1, 1252, 0);
-                std::printf("%s: %d lines, height %d extlead %d ascent %d\n", tag.c_str(), n, lines[0], lines[1],
-                            lines[2]);
+                fact(tag, "%d lines, height %d extlead %d ascent %d", n, lines[0], lines[1], lines[2]);
                 for (int32_t k = 0; k < n; ++k)
-                    std::printf("%s: line %d %d-%d width %d\n", tag.c_str(), k + 1, lines[3 + 3 * k],
-                                lines[4 + 3 * k], lines[5 + 3 * k]);
+                    fact(tag, "line %d %d-%d width %d", k + 1, lines[3 + 3 * k], lines[4 + 3 * k], lines[5 + 3 * k]);
             }
         }
     }
@@ -153,13 +151,10 @@ void trimming() {
 
 int main() {
     codePages();
-    for (int16_t points : {8, 10, 12, 72}) {
-        font("DejaVu Sans", false, points, 1252);
-        font("DejaVu Sans", true, points, 1252);
-        font("Liberation Sans", false, points, 1252);
-    }
-    font("DejaVu Sans", false, 10, 1251);
-    font("Liberation Sans", false, 10, 1250);
+    for (int16_t points : {8, 10, 12, 72})
+        for (const Face& f : kFaces) font(f, points, 1252);
+    font(kFaces[0], 10, 1251);
+    font(kFaces[2], 10, 1250);
     fontRequests();
     wrapping();
     trimming();
