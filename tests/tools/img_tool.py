@@ -2,7 +2,7 @@
 # Pillow oracle for the image tests.
 #
 #   gen MODE W H OUT [key=value ...]   pattern image, format from OUT's extension;
-#       keys: bits=16 ct=C or chunks=N (a PNG written by hand with every filter
+#       keys: bits=16 ct=C or chunks=N (a PNG written by hand as tpng does, every filter
 #       type, its image data in N chunks), colors=N (P), opaque=1 (RGBA),
 #       quality=Q, adobe=0 (no APP14 in a JPEG), invert=1 (CMYK), sof=N (another
 #       JPEG frame marker), compression=... (TIFF)
@@ -51,25 +51,11 @@ def png_chunk(kind, data):
     return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
 
 
-def hand_rows(ct, w, h, bits):
-    # The pattern's rows as a PNG Pillow cannot write (16-bit colour, 16-bit
-    # grey and alpha) holds them.
-    rows = []
-    for y in range(h):
-        row = bytearray()
-        for x in range(w):
-            r, g, b, a = pattern(x, y)
-            for v in {0: [r], 2: [r, g, b], 4: [r, a], 6: [r, g, b, a]}[ct]:
-                row += struct.pack('>H', v * 257 ^ (x & 3)) if bits == 16 else bytes([v])
-        rows.append(bytes(row))
-    return rows
-
-
-def write_png(out, w, h, bits, ct, scanlines, chunks=1):
+def write_png(out, w, h, bits, ct, scanlines, chunks=1, interlace=0, extra=b''):
     data = zlib.compress(scanlines, 9)
     parts = [data[i * len(data) // chunks:(i + 1) * len(data) // chunks] for i in range(chunks)]
-    png = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bits, ct, 0, 0, 0))
-    png += png_chunk(b'tEXt', b'Comment\x00skipped')
+    png = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bits, ct, 0, 0, interlace))
+    png += png_chunk(b'tEXt', b'Comment\x00skipped') + extra
     open(out, 'wb').write(png + b''.join(png_chunk(b'IDAT', p) for p in parts) + png_chunk(b'IEND', b''))
 
 
@@ -81,15 +67,6 @@ def filter_row(t, row, prev, bpp):
         paeth = a if abs(p - a) <= min(abs(p - b), abs(p - c)) else (b if abs(p - b) <= abs(p - c) else c)
         out.append((v - (0, a, b, (a + b) // 2, paeth)[t]) & 255)
     return bytes(out)
-
-
-def hand_png(ct, w, h, bits, chunks, out):
-    bpp = {0: 1, 2: 3, 4: 2, 6: 4}[ct] * bits // 8
-    prev, raw = bytes(w * bpp), bytearray()
-    for y, row in enumerate(hand_rows(ct, w, h, bits)):
-        raw += filter_row(y % 5, row, prev, bpp)  # every filter type
-        prev = row
-    write_png(out, w, h, bits, ct, bytes(raw), chunks)
 
 
 def centres(big_path, w, h, out):
@@ -107,7 +84,7 @@ def gen(mode, w, h, out, o):
     ext = os.path.splitext(out)[1].lower()
     if ext == '.png' and ('bits' in o or 'chunks' in o):
         ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'LA': 4, 'RGBA': 6}[mode]))
-        return hand_png(ct, w, h, int(o.get('bits', '8')), int(o.get('chunks', '1')), out)
+        return tpng(ct, int(o.get('bits', '8')), w, h, out, o)
     base = Image.new('RGBA', (w, h))
     base.putdata([pattern(x, y) for y in range(h) for x in range(w)])
     rgb = base.convert('RGB')
@@ -141,7 +118,7 @@ def samples(path, mode, out):
     img = Image.open(path)
     if mode == 'RAW16':
         w, h, bits, ct = struct.unpack('>IIBB', open(path, 'rb').read()[16:26])
-        data = b''.join(hand_rows(ct, w, h, bits))
+        data = b''.join(tpng_rows(ct, bits, range(w), range(h))[0])
     else:
         data = (img.getchannel('A') if mode == 'A' else img.convert(mode)).tobytes()
     open(out, 'wb').write(data)
@@ -288,10 +265,8 @@ def tpng(ct, bits, w, h, out, o):
         for y, row in enumerate(rows if rows and rows[0] else []):
             raw += filter_row(y % 5, row, prev, bpp)
             prev = row
-    png = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bits, ct, 0, 0, len(passes) > 1))
-    png += png_chunk(b'PLTE', palette) if ct == 3 else b''
-    png += png_chunk(b'tRNS', chunk) if trns else b''
-    open(out, 'wb').write(png + png_chunk(b'IDAT', zlib.compress(raw, 9)) + png_chunk(b'IEND', b''))
+    extra = (png_chunk(b'PLTE', palette) if ct == 3 else b'') + (png_chunk(b'tRNS', chunk) if trns else b'')
+    write_png(out, w, h, bits, ct, raw, int(o.get('chunks', '1')), len(passes) > 1, extra)
 
 
 def tcheck(png, o):
