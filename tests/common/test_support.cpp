@@ -53,15 +53,9 @@ std::string uniqueName(const std::string& prefix) {
 }  // namespace
 
 TempDir::TempDir() {
-    std::string base = unixPathsWork() ? std::string("/tmp") : fs::temp_directory_path().string();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = base + "/" + uniqueName("kdlib-test-");
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot make a temporary folder");
+    const std::string base = unixPathsWork() ? std::string("/tmp") : fs::temp_directory_path().string();
+    path_ = base + "/" + uniqueName("kdlib-test-");
+    if (!CreateDirectoryA(path_.c_str(), nullptr)) throw std::runtime_error("cannot make a temporary folder");
 }
 #else
 TempDir::TempDir() {
@@ -112,41 +106,16 @@ std::string quote(const std::string& arg) {
 }
 
 #ifdef _WIN32
-namespace {
-
-// One argument of a Windows command line, quoted so that the usual
-// command-line parsing gives back exactly the text.
-std::string windowsArgument(const std::string& arg) {
-    std::string q = "\"";
-    size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == '"') {
-            q.append(backslashes * 2 + 1, '\\');
-        } else {
-            q.append(backslashes, '\\');
-        }
-        backslashes = 0;
-        q += c;
-    }
-    q.append(backslashes * 2, '\\');
-    return q + "\"";
-}
-
-}  // namespace
-
 // Under Wine a Unix program can be started like a Windows one, but Wine
 // gives no handle to wait on and no exit status: the shell writes the
 // output and then the status into files, the status file last.
 int run(const std::string& command, std::string* output) {
     if (!unixPathsWork()) return -1;
-    std::string base = "/tmp/" + uniqueName("kdlib-run-");
-    std::string script = "( " + command + " ) > '" + base + ".out'; echo $? > '" + base + ".tmp'; mv '" + base +
-                         ".tmp' '" + base + ".rc'";
-    std::string line = "sh -c " + windowsArgument(script);
+    // A script file, so that the command needs no Windows quoting.
+    const std::string base = "/tmp/" + uniqueName("kdlib-run-");
+    writeFile(base + ".sh", "( " + command + " ) > " + base + ".out; echo $? > " + base + ".tmp; mv " + base + ".tmp " +
+                                base + ".rc\n");
+    std::string line = "sh " + base + ".sh";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -164,6 +133,7 @@ int run(const std::string& command, std::string* output) {
     std::error_code ec;
     fs::remove(base + ".rc", ec);
     fs::remove(base + ".out", ec);
+    fs::remove(base + ".sh", ec);
     return status;
 }
 #else

@@ -13,8 +13,6 @@
 
 #include "fontsvc/font_stream.h"
 #include "fontsvc/fontsvc_support.h"
-#include "frame/handle_registry.h"
-#include "text/code_maps.h"
 #include "text/wrap_font_facts.h"
 
 using kdtest::numbers;
@@ -65,52 +63,56 @@ TEST(FontRequest, SymbolicFlagFromTheDisplayFontOrTheFile) {
     EXPECT_EQ(request(7 | 0x400, nullptr, kFace, 12, "/nonexistent/font.ttf"), -1);
 }
 
-TEST(FontRequest, DescriptorAgainstFontTools) {
-    kdtest::OracleAnswer expected = kdtest::runOracle("font_oracle.py", {"descriptor", kdtest::dejaVuPath()});
-    ASSERT_EQ(expected.status, 0);
-    std::vector<uint8_t> bytes(kd::kDescriptorRecordSize + 8, 0xEE);
-    auto* record = reinterpret_cast<int32_t*>(bytes.data());
-    ASSERT_EQ(request(20, record), 0);
-    for (const auto& [key, value] : expected.lines) {
-        if (key == "full" || key == "family") {
-            const size_t at = key == "full" ? 148 : 352;
-            std::string got = kdtest::hexOf(bytes.data() + at, 200);
-            EXPECT_EQ(got, value + std::string(400 - value.size(), '0')) << key;
+TEST(FontRequest, DescriptorOfDisplayFontAndFontFilesAgainstFontTools) {
+    // Font files: a reversed directory (the readers still see head, hhea and
+    // OS/2 first), OS/2 version 0, a full name only in German, PostScript
+    // outlines, a symbol map alone, and the members of a collection chosen
+    // by (a prefix of) their English full name, the first one otherwise.
+    const std::string made = fonttest::testFontDir() + "/";
+    const std::string collection = made + "collection.ttc";
+    struct Case {
+        std::string file, face;
+        int member;
+    } cases[] = {{"", kFace, -1},
+                 {kdtest::dejaVuPath("DejaVuSans-Bold.ttf"), "Anything", -1},
+                 {made + "outoforder.ttf", "x", -1},
+                 {made + "os2v0.ttf", "x", -1},
+                 {made + "nameonly0407.ttf", "x", -1},
+                 {made + "KdCff.otf", "x", -1},
+                 {made + "KdCff2.otf", "x", -1},  // no glyf table: the host can tell it is not subset
+                 {made + "cmap_30.ttf", "x", -1},
+                 {collection, "Sample Math", 1},
+                 {collection, "Samp", 0},
+                 {collection, "Other", 2},
+                 {collection, "Nothing like it", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " " + c.face);
+        const std::string source = c.file.empty() ? kdtest::dejaVuPath() : c.file;
+        kdtest::OracleAnswer expected = kdtest::runOracle(
+            "font_oracle.py", {"descriptor", c.member < 0 ? source : source + "#" + std::to_string(c.member)});
+        ASSERT_EQ(expected.status, 0);
+        EXPECT_EQ(expected.lines.size(), 37u);
+        std::vector<uint8_t> bytes(kd::kDescriptorRecordSize + 8, 0xEE);
+        auto* record = reinterpret_cast<int32_t*>(bytes.data());
+        const uint16_t code = c.file.empty() ? 20 : 20 | 0x400;
+        ASSERT_EQ(request(code, record, c.face.c_str(), 12, c.file.empty() ? nullptr : c.file.c_str()), 0);
+        for (const auto& [key, value] : expected.lines) {
+            if (key == "full" || key == "family") {
+                std::string got = kdtest::hexOf(bytes.data() + (key == "full" ? 148 : 352), 200);
+                EXPECT_EQ(got, value + std::string(400 - value.size(), '0')) << key;
+            } else {
+                EXPECT_EQ(record[std::stoi(key) / 4], std::stoll(value)) << "offset " << key;
+            }
+        }
+        EXPECT_EQ(record[64 / 4], c.member >= 0);
+        EXPECT_EQ(bytes[348] << 8 | bytes[756], 0xEEEE);  // gaps and what follows the record untouched
+        // At 556 the display font's face name, or the file's full name again.
+        if (c.file.empty()) {
+            EXPECT_STREQ(reinterpret_cast<char*>(bytes.data() + 556), kFace);
         } else {
-            EXPECT_EQ(record[std::stoi(key) / 4], std::stoll(value)) << "offset " << key;
+            EXPECT_TRUE(std::equal(bytes.begin() + 148, bytes.begin() + 348, bytes.begin() + 556));
         }
     }
-    EXPECT_EQ(expected.lines.size(), 37u);
-    EXPECT_EQ(record[64 / 4] + record[136 / 4], 0);  // not a collection, not a symbol font
-    EXPECT_STREQ(reinterpret_cast<char*>(bytes.data() + 556), "DejaVu Sans");
-    EXPECT_EQ(bytes[348] << 8 | bytes[756], 0xEEEE);  // gaps and what follows the record untouched
-
-    // From the font file: the full name again at 556.
-    std::fill(bytes.begin(), bytes.end(), 0xEE);
-    ASSERT_EQ(request(20 | 0x400, record, "Anything", 12, kdtest::dejaVuPath().c_str()), 0);
-    EXPECT_TRUE(std::equal(bytes.begin() + 148, bytes.begin() + 348, bytes.begin() + 556));
-}
-
-TEST(FontRequest, GlyphMapFillsTheGlyphCodeMapOnce) {
-    fonttest::Maps maps(1);
-    int32_t record[1] = {};
-    auto glyphMap = [&](int32_t handle) {
-        return getFParam("", kFace, 12, 0, 0, 21, record, nullptr, 1252, nullptr, handle, nullptr);
-    };
-    ASSERT_EQ(glyphMap(maps.glyphMap), 0);
-    EXPECT_EQ(record[0], maps.glyphMap);
-    auto* map = kd::HandleRegistry::instance().find<kd::GlyphCodeMap>(maps.glyphMap);
-    ASSERT_NE(map, nullptr);
-    const size_t size = map->size();
-    EXPECT_GT(size, 3000u);
-    std::vector<int> glyphs = wraptest::readFacts("A ").glyphs;
-    ASSERT_TRUE(map->find(0x41) && map->find(0x20));
-    EXPECT_EQ((std::vector<int>{*map->find(0x41), *map->find(0x20)}), glyphs);
-    EXPECT_EQ(map->find(0x4E00), nullptr);
-    ASSERT_EQ(glyphMap(maps.glyphMap), 0);
-    EXPECT_EQ(map->size(), size);
-    EXPECT_EQ(glyphMap(0), -500);  // no live map: the embedding request's answer
-    EXPECT_EQ(glyphMap(987654), -500);
 }
 
 TEST(FontRequest, UsedCodeMaskSubsetKeepsTheCharacterMapUnlessGlyphNumbersAreAsked) {
@@ -168,7 +170,7 @@ TEST(FontRequest, CollectionMemberIsEmbeddedAsAStandaloneFont) {
 TEST(FontRequest, RestrictedLicenceAndOutlinesOfNoKnownKindAreNotSubset) {
     // Restricted licence: nothing embedded (-500), the metrics still there.
     // CFF2 outlines: a subset would be a program without glyphs, so requests
-    // 8 and 10 and the font processor write nothing (-666); the rest works.
+    // 8 and 10 and the font processor write nothing (-666).
     fonttest::testFontDir();
     kdtest::TempDir dir;
     const std::string stream = dir.file("s"), program = dir.file("p.ttf");
@@ -190,19 +192,6 @@ TEST(FontRequest, RestrictedLicenceAndOutlinesOfNoKnownKindAreNotSubset) {
         }
         EXPECT_EQ(request(1, record.data(), c.face) | request(0, record.data(), c.face), 0) << c.face;
     }
-    const char* face = "Kd Cff2";
-    ASSERT_EQ(request(20, record.data(), face), 0);
-    EXPECT_EQ(record[76 / 4], 0);  // no glyf table: the host can tell in advance
-    EXPECT_EQ(request(7, nullptr, face), 32);
-    fonttest::Maps glyphs(1);
-    EXPECT_EQ(getFParam("", face, 12, 0, 0, 21, record.data(), nullptr, 1252, nullptr, glyphs.glyphMap, nullptr), 0);
-    const int32_t* glyphOfA = kd::HandleRegistry::instance().find<kd::GlyphCodeMap>(glyphs.glyphMap)->find('A');
-    EXPECT_TRUE(glyphOfA && *glyphOfA == 34);  // .notdef, space, then '!' onwards
-    EXPECT_EQ(ww("Some text", face, 12, 0, 0, 100000, record.data(), 1, 1252, 0), 1);
-    ASSERT_GT(embed(stream, face, 9, program), 0);  // the whole font: an OpenType program of its own
-    const std::vector<uint8_t> otf = kdtest::readFile(fonttest::testFontDir() + "/KdCff2.otf");
-    EXPECT_EQ(kdtest::readFile(program), otf);
-    EXPECT_EQ(fonttest::streamContent(stream), otf);
     int32_t h = _zo_fontProcessor_Init();
     EXPECT_EQ(_zo_fontProcessor_AddText(h, "AB", 1252, "Kd Cff2--000000"), 1);
     EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(h, (dir.path() + "/").c_str()), 1);
@@ -223,6 +212,9 @@ TEST(FontRequest, FailuresAndHostMistakes) {
     } cases[] = {
         {"request 10 without a map", embed(stream, kFace, 10, subset, 0, record.data(), widths.data()), -500},
         {"request 10 with a dead map", embed(stream, kFace, 10, subset, 987654, record.data(), widths.data()), -500},
+        {"request 21 without a map", request(21, record.data()), -500},
+        {"request 21 with a dead map",
+         getFParam("", kFace, 12, 0, 0, 21, record.data(), nullptr, 1252, nullptr, 987654, nullptr), -500},
         {"null metrics record", request(1, nullptr), kd::kFontBadPointer},
         {"null width record", request(0, nullptr), kd::kFontBadPointer},
         {"null descriptor record", request(20, nullptr), kd::kFontBadPointer},

@@ -1,15 +1,7 @@
-// The road of one embedded font as the host drives it, entirely through the
-// shared library: re-encode text, then request 10 (one-byte codes) or
-// request 21 feeding the two-byte mode.
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-#endif
+// The road of one embedded font as the host drives it through the exports
+// (the reference host's tests take the same road through the shared
+// library): re-encode text, then request 10 (one-byte codes) or request 21
+// feeding the two-byte mode.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -24,59 +16,6 @@ using kdtest::numbers;
 
 namespace {
 
-// The library as a host loads it: libkdlib.so, or kdlib.dll on Windows,
-// beside the test programs' folder.
-struct Library {
-#ifdef _WIN32
-    static HMODULE open() {
-        char exe[MAX_PATH] = {};
-        DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        std::string dir(exe, n < MAX_PATH ? n : 0);
-        return LoadLibraryA((dir.substr(0, dir.find_last_of("\\/")) + "\\..\\kdlib.dll").c_str());
-    }
-    HMODULE handle = open();
-    ~Library() {
-        if (handle) FreeLibrary(handle);
-    }
-    void* symbol(const char* name) const { return reinterpret_cast<void*>(GetProcAddress(handle, name)); }
-    static std::string error() { return "LoadLibrary error " + std::to_string(GetLastError()); }
-#else
-    static void* open() {
-        char exe[4096] = {};
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        std::string dir(exe, n > 0 ? static_cast<size_t>(n) : 0);
-        // Kept mapped to the end: the library caches fonts for the life of the process.
-        return dlopen((dir.substr(0, dir.rfind('/')) + "/../libkdlib.so").c_str(),
-                      RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    }
-    void* handle = open();
-    ~Library() {
-        if (handle) dlclose(handle);
-    }
-    void* symbol(const char* name) const { return dlsym(handle, name); }
-    static std::string error() {
-        const char* e = dlerror();
-        return e ? e : "";
-    }
-#endif
-    template <class F>
-    F* get(F*, const char* name) const {
-        return handle ? reinterpret_cast<F*>(symbol(name)) : nullptr;
-    }
-    decltype(&_kd_MUSInit) musInit = get(&_kd_MUSInit, "_kd_MUSInit");
-    decltype(&_kd_MUSRelease) musRelease = get(&_kd_MUSRelease, "_kd_MUSRelease");
-    decltype(&_kd_MakeUnicodeString) makeUnicodeString = get(&_kd_MakeUnicodeString, "_kd_MakeUnicodeString");
-    decltype(&::getFParam) fontParam = get(&::getFParam, "getFParam");
-};
-
-// Runs the host's steps with the library's exports; fails the test when
-// the library or one of them is missing.
-#define OPEN_LIBRARY(lib)                                                             \
-    Library lib;                                                                      \
-    ASSERT_NE(lib.handle, nullptr) << Library::error();                               \
-    ASSERT_TRUE(lib.musInit&& lib.musRelease&& lib.makeUnicodeString&& lib.fontParam) \
-        << "an export is missing from the shared library"
-
 std::vector<int> hexCodes(const std::string& digits, size_t width) {
     std::vector<int> codes;
     for (size_t i = 0; i + width <= digits.size(); i += width)
@@ -85,32 +24,22 @@ std::vector<int> hexCodes(const std::string& digits, size_t width) {
 }
 
 TEST(HostRoad, OneByteTextToEmbeddedSubset) {
-    OPEN_LIBRARY(lib);
-    int32_t charMap = 0, glyphMap = 0, next = 0;
-    ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 0), 0);
     // Latin, Greek, Cyrillic in their code pages, and U+4E00 (not in DejaVu Sans) in UTF-8.
-    struct Run {
-        std::string bytes;
-        int codePage;
-    } runs[] = {{"A\xe9 ", 1252}, {"\xe1\xe2", 1253}, {"\xc6\xe6", 1251}, {"\xe4\xb8\x80", 65001}};
+    fonttest::Maps maps;
+    std::string digits = maps.add("A\xe9 ");
+    digits += maps.add("\xe1\xe2", 1253);
+    digits += maps.add("\xc6\xe6", 1251);
+    digits += maps.add("\xe4\xb8\x80", 65001);
     const char* utf8 = "A\xc3\xa9 \xce\xb1\xce\xb2\xd0\x96\xd0\xb6\xe4\xb8\x80";
     const char16_t units[8] = {u'A', 0xE9, u' ', 0x3B1, 0x3B2, 0x416, 0x436, 0x4E00};
-    std::string digits;
-    for (const Run& r : runs) {
-        std::vector<char> out(4 * r.bytes.size() + 4, 0);
-        int32_t n = lib.makeUnicodeString(r.bytes.data(), static_cast<int32_t>(r.bytes.size()), &charMap, &next,
-                                          out.data(), 0, r.codePage, 0, &glyphMap);
-        digits.append(out.data(), static_cast<size_t>(2 * n));
-    }
     ASSERT_EQ(hexCodes(digits, 2), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 
     kdtest::TempDir dir;
     const std::string stream = dir.file("stream"), subset = dir.file("subset.ttf");
     std::vector<int32_t> record(600, -9);
     std::vector<uint16_t> widths(600, 0xEEEE);
-    const int32_t result = lib.fontParam(stream.c_str(), "DejaVu Sans", 12, 0, 0, 10, record.data(), nullptr, 1252,
-                                         subset.c_str(), charMap, widths.data());
-    lib.musRelease(charMap, glyphMap, 0);
+    const int32_t result = getFParam(stream.c_str(), "DejaVu Sans", 12, 0, 0, 10, record.data(), nullptr, 1252,
+                                     subset.c_str(), maps.charMap, widths.data());
     ASSERT_GT(result, 0);
     // The stream file: header, Length1 = the subset's size, data that
     // inflate to exactly the subset file.
@@ -150,23 +79,17 @@ TEST(HostRoad, OneByteTextToEmbeddedSubset) {
 }
 
 TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
-    OPEN_LIBRARY(lib);
-    int32_t charMap = 0, glyphMap = 0, next = 0;
-    ASSERT_EQ(lib.musInit(&charMap, &glyphMap, 1), 0);
-    ASSERT_NE(glyphMap, 0);
+    fonttest::Maps maps(1);
+    ASSERT_NE(maps.glyphMap, 0);
     int32_t record[1] = {};
-    ASSERT_EQ(lib.fontParam("", "DejaVu Sans", 12, 0, 0, 21, record, nullptr, 1252, nullptr, glyphMap, nullptr), 0);
-    EXPECT_EQ(record[0], glyphMap);
+    ASSERT_EQ(getFParam("", "DejaVu Sans", 12, 0, 0, 21, record, nullptr, 1252, nullptr, maps.glyphMap, nullptr), 0);
+    EXPECT_EQ(record[0], maps.glyphMap);
     std::string text = "AB\xd0\x96\xe4\xb8\x80";  // A, B, Zhe, U+4E00 (absent: 0)
-    std::vector<char> out(4 * text.size() + 4, 0);
-    int32_t bytes = lib.makeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(),
-                                          0, 65001, 1, &glyphMap);
-    ASSERT_EQ(bytes, 8);
+    const std::string digits = maps.add(text, 65001);
     std::vector<int> needed = wraptest::readFacts(text).glyphs;
     ASSERT_EQ(needed.size(), 4u);
     needed[3] = 0;
-    EXPECT_EQ(hexCodes(std::string(out.data(), 16), 4), needed);
-    lib.musRelease(charMap, glyphMap, 1);
+    EXPECT_EQ(hexCodes(digits, 4), needed);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ def composite(parts):
 
 
 # Boxes: .notdef, space, one glyph per character, then `extra`; glyph k
-# advances 500 + 10 k (600 each when mono).
+# advances 500 + 10 k (600 each when mono). 13 tables.
 def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=()):
     order = [".notdef", "space"] + ["u%04X" % c for c in chars] + [n for n, _ in extra]
     glyphs = {".notdef": box(50, 0, 450, 700), "space": Glyph(), **dict(extra)}
@@ -58,7 +58,15 @@ def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mon
                        "psName": family.replace(" ", "")})
     fb.setupOS2(sTypoAscender=800, usWinAscent=900, usWinDescent=250, sxHeight=480, sCapHeight=700)
     fb.setupPost()
-    return fb.font
+    font = fb.font
+    # cvt, fpgm and prep, which subsets never copy.
+    font["cvt "] = newTable("cvt ")
+    font["cvt "].values = array.array("h", [0, 10, 20])
+    for tag in ("fpgm", "prep"):
+        font[tag] = newTable(tag)
+        font[tag].program = ttProgram.Program()
+        font[tag].program.fromBytecode(b"\xb0\x01")  # PUSHB[0] 1
+    return font
 
 
 # subtables: (platform, encoding, format, mapping) each.
@@ -204,18 +212,6 @@ def cff2_font():
     return finish(fb, {n: (400 + 5 * i, 50) for i, n in enumerate(names)}, "Kd Cff2")
 
 
-# 13 tables: cvt, fpgm and prep besides the usual ten.
-def thirteen():
-    font = base_font()
-    font["cvt "] = newTable("cvt ")
-    font["cvt "].values = array.array("h", [0, 10, 20])
-    for tag in ("fpgm", "prep"):
-        font[tag] = newTable(tag)
-        font[tag].program = ttProgram.Program()
-        font[tag].program.fromBytecode(b"\xb0\x01")  # PUSHB[0] 1
-    return font
-
-
 UNI, SYM = {0x41: "u0041", 0x42: "u0042"}, {0xF041: "u0043"}
 COMPOSITES = [("acute", box(200, 700, 300, 800)), ("ring", box(150, 850, 350, 950)),
               ("aacute", composite([("u0041", 0, 0), ("acute", 10, 0)])),  # one level
@@ -248,9 +244,7 @@ KINDS = {
     "mono": lambda: (base_font(mono=True), None),
     "composite": lambda: (set_cmap(base_font(chars=(0x41, 0x42), extra=COMPOSITES), [(3, 1, 4, {
         0x20: "space", 0x41: "u0041", 0x42: "u0042", 0xE1: "aacute", 0xC5: "Aring2"})]), None),
-    "thirteen": lambda: (thirteen(), None),
-    "outoforder": lambda: (base_font(upem=2048), lambda d, t: reorder(d, t, [
-        "post", "name", "maxp", "loca", "hmtx", "glyf", "cmap", "hhea", "head", "OS/2"])),
+    "outoforder": lambda: (base_font(upem=2048), lambda d, t: reorder(d, t, sorted(t, reverse=True))),
     "os2v0": lambda: (os2(base_font(), version=0), None),
     "nameonly0407": lambda: (name_only_german(base_font()), None),
     # outlines of no kind the engine embeds: loca not listed, or TrueType

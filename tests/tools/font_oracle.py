@@ -3,16 +3,11 @@
 # line it prints is "KEY VALUE..."; FONT may name a collection's member as
 # PATH#INDEX.
 #
-#   info FONT         dir TAG CHECKSUM OFFSET LENGTH (raw directory order, '_' for a blank), head UPEM
-#                     XMIN YMIN XMAX YMAX LOCAFORMAT, hhea NUMBEROFHMETRICS, adv GLYPH THOUSANDTHS, loca I
-#                     OFFSET, os2 VERSION WEIGHT WIDTH FSTYPE FIRST LAST WINASC WINDESC CP1 CP2 XHEIGHT
-#                     CAPHEIGHT FSSELECTION, panose B0..B9, post ITALICANGLE (raw), name full|family HEX
-#                     (Windows English), cmap CODE GLYPH (the Windows format 4 map)
-#   facts FONT CHARS  unitsPerEm, winAscent, winDescent, ascender, descender, lineGap, fsType,
-#                     firstChar, lastChar, family, fullName, advance_CODE of each of CHARS
-#   advances FONT HEX_UTF8
-#                     upem, vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP, and the advances and
-#                     glyphs (-1: missing, advance of glyph 0) of the text's characters
+#   facts FONT CHARS, advances FONT HEX_UTF8
+#                     unitsPerEm (and upem), winAscent, winDescent, ascender, descender, lineGap,
+#                     fsType, firstChar, lastChar, family, fullName, advance_CODE of each character,
+#                     vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP, and the advances and glyphs
+#                     (-1: missing, advance of glyph 0) of the characters
 #   descriptor FONT   BYTEOFFSET VALUE for each integer of the font descriptor record (thousandths
 #                     of the em, truncated toward zero), then full HEX and family HEX
 #   codepage CP       table U0 .. U255: the characters of a Windows code page's codes, 0 for none
@@ -51,53 +46,14 @@ def windows_name(font, nid):
     return found[:200].hex()
 
 
-# Code page ranges, x-height and cap height, with the values a reader
-# assumes for older OS/2 versions.
-def os2_version_fields(os2):
-    v = os2.version
-    return (os2.ulCodePageRange1 if v else 1, os2.ulCodePageRange2 if v else 0,
-            os2.sxHeight if v >= 2 else 0, os2.sCapHeight if v >= 2 else 1000)
-
-
-def info(name):
-    path, _, member = name.partition("#")
-    data = open(path, "rb").read()
-    base = struct.unpack(">I", data[12 + 4 * int(member):16 + 4 * int(member)])[0] if member else 0
-    for i in range(struct.unpack(">H", data[base + 4:base + 6])[0]):
-        tag, checksum, offset, length = struct.unpack(">4sIII", data[base + 12 + 16 * i:base + 28 + 16 * i])
-        print("dir", tag.decode("latin-1").replace(" ", "_"), checksum, offset, length)
-    font = open_font(name)
-    head, os2, glyphs = font["head"], font["OS/2"], font.getGlyphOrder()
-    print("head", head.unitsPerEm, head.xMin, head.yMin, head.xMax, head.yMax, head.indexToLocFormat)
-    print("hhea", font["hhea"].numberOfHMetrics)
-    for g in range(font["hhea"].numberOfHMetrics):
-        print("adv", g, font["hmtx"][glyphs[g]][0] * 1000 // head.unitsPerEm)
-    for i, v in enumerate(font["loca"].locations):
-        print("loca", i, v)
-    cp1, cp2, xh, caph = os2_version_fields(os2)
-    print("os2", os2.version, os2.usWeightClass, os2.usWidthClass, os2.fsType, os2.usFirstCharIndex,
-          os2.usLastCharIndex, os2.usWinAscent, os2.usWinDescent, cp1, cp2, xh, caph, os2.fsSelection)
-    print("panose", *vars(os2.panose).values())
-    print("post", struct.unpack(">I", font.reader["post"][4:8])[0])
-    for rec in font["name"].names:
-        if rec.platformID == 3 and rec.langID == 0x409 and rec.nameID in (1, 4):
-            print("name", "full" if rec.nameID == 4 else "family", rec.string[:200].hex())
-    best = None  # (3,1) before (3,0)
-    for st in font["cmap"].tables:
-        if (st.platformID, st.platEncID) == (3, 1) or (st.platformID, st.platEncID) == (3, 0) and best is None:
-            best = st
-    for code, glyph in sorted(best.cmap.items()) if best is not None and best.format == 4 else []:
-        if code != 0xFFFF:
-            print("cmap", code, font.getGlyphID(glyph))
-
-
 def advance(font, ch):
     return font["hmtx"][font.getBestCmap().get(ord(ch), font.getGlyphOrder()[0])][0]
 
 
-def facts(font, chars):
-    os2, hhea = font["OS/2"], font["hhea"]
-    for key, value in (("unitsPerEm", font["head"].unitsPerEm), ("winAscent", os2.usWinAscent),
+# The keys of both commands, facts and advances.
+def facts(font, text):
+    os2, hhea, cmap, upem = font["OS/2"], font["hhea"], font.getBestCmap(), font["head"].unitsPerEm
+    for key, value in (("unitsPerEm", upem), ("upem", upem), ("winAscent", os2.usWinAscent),
                        ("winDescent", os2.usWinDescent), ("ascender", hhea.ascent), ("descender", hhea.descent),
                        ("lineGap", hhea.lineGap), ("fsType", os2.fsType), ("firstChar", os2.usFirstCharIndex),
                        ("lastChar", os2.usLastCharIndex)):
@@ -105,13 +61,8 @@ def facts(font, chars):
     for key, nid in (("family", 1), ("fullName", 4)):
         name = font["name"].getName(nid, 3, 1, 0x409)
         print(key, name.toUnicode() if name else "")
-    for ch in chars:
+    for ch in text:
         print("advance_%d" % ord(ch), advance(font, ch))
-
-
-def advances(font, text):
-    os2, hhea, cmap = font["OS/2"], font["hhea"], font.getBestCmap()
-    print("upem", font["head"].unitsPerEm)
     print("vertical", os2.usWinAscent, os2.usWinDescent, hhea.ascent, hhea.descent, hhea.lineGap)
     print("advances", *(advance(font, ch) for ch in text))
     print("glyphs", *(font.getGlyphID(cmap[ord(ch)]) if ord(ch) in cmap else -1 for ch in text))
@@ -126,7 +77,10 @@ def descriptor(font):
     def s32(u):
         return struct.unpack(">i", struct.pack(">I", u & 0xFFFFFFFF))[0]
 
-    cp1, cp2, xh, caph = os2_version_fields(os2)
+    # Older OS/2 versions lack these: the values a reader assumes.
+    v = os2.version
+    cp1, cp2 = (os2.ulCodePageRange1, os2.ulCodePageRange2) if v else (1, 0)
+    xh, caph = (os2.sxHeight, os2.sCapHeight) if v >= 2 else (0, 1000)
     maps = {(t.platformID, t.platEncID) for t in font["cmap"].tables}
     values = list(vars(os2.panose).values()) + [
         s32(os2.ulUnicodeRange1), s32(os2.ulUnicodeRange2), s32(os2.ulUnicodeRange3), s32(os2.ulUnicodeRange4),
@@ -299,12 +253,10 @@ def main():
             ap.add_argument(name)
         ap.add_argument("--text", default="", type=lambda h: bytes.fromhex(h).decode("utf-8"))
         return check(ap.parse_args(args))
-    if command == "info":
-        info(args[0])
-    elif command == "facts":
+    if command == "facts":
         facts(open_font(args[0]), args[1] if len(args) > 1 else "H")
     elif command == "advances":
-        advances(open_font(args[0]), bytes.fromhex(args[1]).decode("utf-8") if len(args) > 1 else "")
+        facts(open_font(args[0]), bytes.fromhex(args[1]).decode("utf-8") if len(args) > 1 else "")
     elif command == "descriptor":
         descriptor(open_font(args[0]))
     elif command == "codepage":

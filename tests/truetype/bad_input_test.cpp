@@ -119,6 +119,9 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
              std::copy(std::begin(loop), std::end(loop), std::search(b.begin(), b.end(), piece, piece + 4));
          },
          kWrites},
+        {"empty file", builtFont("plain"), [](Bytes& b) { b.clear(); }, kRefused},
+        {"unitsPerEm 0", builtFont("plain"), [](Bytes& b) { putBE(b, 0, 2, table(b, "head").offset + 18); },
+         kRefused},
         {"CFF table too short for its header", builtFont("cff"),
          [](Bytes& b) { putBE(b, 3, 4, table(b, "CFF ").entry + 12); }, kRefused},
     };

@@ -28,20 +28,6 @@ TEST(CffSubset, BuiltFontsKeepExactlyTheReachedSubroutines) {
     }
 }
 
-TEST(CffSubset, CodeMaskWidthsComeFromHmtx) {
-    TempDir dir;
-    FileFont font(builtFont("cff"));
-    std::string mask(256, ' ');
-    mask['C'] = mask[0xC1] = '!';
-    std::vector<uint16_t> widths(258);
-    ASSERT_GT(font->writeSubsetForCodes(mask.c_str(), 1252, dir.file("s.otf").c_str(), widths.data()), 0);
-    // font_make.py gives glyph k the advance 500 + 10 k: C is 4, Aacute 7.
-    EXPECT_EQ(widths[2 + 'C'], 540);
-    EXPECT_EQ(widths[2 + 0xC1], 570);
-    EXPECT_EQ(widths[2 + 'A'], 570);  // the default: the last advance
-    EXPECT_TRUE(keptOk(builtFont("cff"), dir.file("s.otf"), *font.font));
-}
-
 TEST(CffSubset, CjkCollectionMemberInGlyphNumberMode) {
     const std::string cjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
     if (!fileExists(cjk)) GTEST_SKIP() << "fonts-noto-cjk is not installed";
