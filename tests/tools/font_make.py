@@ -41,6 +41,17 @@ def composite(parts):
     return g
 
 
+# The tables every font has; code page range Latin 1 for Windows' font mapper.
+def finish(fb, metrics, family, **os2):
+    fb.setupHorizontalMetrics(metrics)
+    fb.setupHorizontalHeader(ascent=800, descent=-200)
+    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family,
+                       "psName": family.replace(" ", "")})
+    fb.setupOS2(usWinAscent=900, usWinDescent=250, ulCodePageRange1=1, **os2)
+    fb.setupPost()
+    return fb.font
+
+
 # Boxes: .notdef, space, one glyph per character, then `extra`; glyph k
 # advances 500 + 10 k (600 each when mono). 13 tables.
 def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=()):
@@ -52,13 +63,8 @@ def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mon
     fb.setupGlyphOrder(order)
     fb.setupCharacterMap({0x20: "space", **{c: "u%04X" % c for c in chars}})
     fb.setupGlyf(glyphs)
-    fb.setupHorizontalMetrics({n: (600 if mono else 500 + 10 * i, 20) for i, n in enumerate(order)})
-    fb.setupHorizontalHeader(ascent=800, descent=-200)
-    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family,
-                       "psName": family.replace(" ", "")})
-    fb.setupOS2(sTypoAscender=800, usWinAscent=900, usWinDescent=250, sxHeight=480, sCapHeight=700)
-    fb.setupPost()
-    font = fb.font
+    font = finish(fb, {n: (600 if mono else 500 + 10 * i, 20) for i, n in enumerate(order)}, family,
+                  sTypoAscender=800, sxHeight=480, sCapHeight=700)
     # cvt, fpgm and prep, which subsets never copy.
     font["cvt "] = newTable("cvt ")
     font["cvt "].values = array.array("h", [0, 10, 20])
@@ -192,13 +198,6 @@ def cff_font(cid, family="Test Cff"):
     return finish(fb, {n: (500 + 10 * k, 10) for k, n in enumerate(names)}, family)
 
 
-def finish(fb, metrics, family):
-    fb.setupHorizontalMetrics(metrics)
-    fb.setupHorizontalHeader(ascent=800, descent=-200)
-    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family})
-    fb.setupOS2(usWinAscent=900, usWinDescent=250, ulCodePageRange1=1)  # Latin 1, for Windows' font mapper
-    fb.setupPost()
-    return fb.font
 
 
 # Printable ASCII as boxes of growing widths in a CFF2 table.
