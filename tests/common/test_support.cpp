@@ -95,12 +95,7 @@ bool fileExists(const std::string& path) { return fs::exists(path); }
 
 std::string quote(const std::string& arg) {
     std::string q = "'";
-    for (char c : arg) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -201,16 +196,10 @@ std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data) {
 }
 
 StreamFile splitStreamFile(const std::string& path) {
-    std::string all = readText(path);
-    StreamFile s;
-    size_t at = all.find("stream\r\n");
-    if (at == std::string::npos) {
-        s.header = all;
-        return s;
-    }
-    s.header = all.substr(0, at + 8);
-    s.data.assign(all.begin() + static_cast<long>(at + 8), all.end());
-    return s;
+    const std::string all = readText(path);
+    const size_t at = all.find("stream\r\n");
+    if (at == std::string::npos) return {all, {}};
+    return {all.substr(0, at + 8), std::vector<uint8_t>(all.begin() + static_cast<long>(at + 8), all.end())};
 }
 
 std::string OracleAnswer::operator[](const std::string& key) const {

@@ -48,19 +48,6 @@ TEST(FontProcessor, KeysNumbersAndStyles) {
     }
 }
 
-TEST(FontProcessor, CharactersAreUtf16UnitsPerFont) {
-    kd::FontProcessor processor;
-    // 6 bytes of Shift-JIS: three characters.
-    processor.addText("\x82\xa0\x82\xa2\x82\xa4", 932, "MS Gothic--000000");
-    processor.addText("ba", 1252, "MS Gothic--000000");
-    processor.addText("\xe4\xb8\x80\xf0\x9f\x98\x80", 65001, "Other--000000");
-    const auto& fonts = processor.fonts();
-    const auto& jp = fonts.at("MS Gothic--000000");
-    EXPECT_EQ(jp.characters, (std::set<uint32_t>{u'a', u'b', 0x3042, 0x3044, 0x3046}));
-    EXPECT_EQ(jp.codePage, 932);  // the first call's code page stays
-    EXPECT_EQ(fonts.at("Other--000000").characters, (std::set<uint32_t>{0x4E00, 0xD83D, 0xDE00}));
-}
-
 TEST(FontProcessor, WritesOneSubsetFilePerFont) {
     kdtest::TempDir dir;
     int32_t h = _zo_fontProcessor_Init();

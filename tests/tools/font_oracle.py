@@ -173,8 +173,8 @@ def check_glyf(src, sub, kept):
 # Besides the directory, glyphs and subroutines: every table decompiles;
 # numGlyphs and the copied tables are the source's; --tables is the tag
 # list; --cmap6 codes reach their glyphs through one (1,0) format 6 map;
-# --draw glyphs draw as in the source; every glyph the text needs that has
-# an outline in the source has one.
+# --draw glyphs and every glyph the text needs that has an outline in the
+# source draw as in the source.
 def check(a):
     src, sub = open_font(a.source), TTFont(a.subset)
     data = open(a.subset, "rb").read()
@@ -189,13 +189,11 @@ def check(a):
     for tag in {"head", "hhea", "hmtx", "maxp", "name", "OS/2"} & set(tags):
         expect(sub.reader[tag] == src.reader[tag], "table %s not copied unchanged" % tag)
     kept = {int(g) for g in a.glyphs.split(",") if g} if a.glyphs is not None else None
-    inked = []
     if "glyf" in tags:
         check_glyf(src, sub, kept)
-        inked = [g for g, n in enumerate(sub.getGlyphOrder()) if sub["glyf"][n].numberOfContours != 0]
+        print("inked", *(g for g, n in enumerate(sub.getGlyphOrder()) if sub["glyf"][n].numberOfContours != 0))
     if "CFF " in tags:
         check_cff(src, sub, kept or set())
-    print("inked", *inked)
     if a.cmap6 is not None:
         body, tables = sub.reader["cmap"], sub["cmap"].tables
         count = struct.unpack(">H", body[20:22])[0] if len(body) >= 22 else -1
@@ -205,16 +203,15 @@ def check(a):
                "cmap is not a single (1,0) format 6 map")
         for c, g in (map(int, pair.split(":")) for pair in a.cmap6.split(",") if pair):
             expect(sub.getGlyphID(tables[0].cmap.get(c, ".notdef")) == g, "code %d does not reach glyph %d" % (c, g))
-    for name in a.draw.split(",") if a.draw else []:
-        pen = DecomposingRecordingPen(src.getGlyphSet())
-        src.getGlyphSet()[name].draw(pen)
-        expect(pen.value and draws_alike(src, sub, src.getGlyphID(name)), "glyph %s draws differently" % name)
     best = src.getBestCmap()
     needed = [src.getGlyphID(best[ord(ch)]) if ord(ch) in best else -1 for ch in a.text]
     print("needed", *needed)
-    for g in needed if "glyf" in tags else []:
-        expect(g < 0 or not src["glyf"][src.getGlyphOrder()[g]].numberOfContours or g in inked,
-               "glyph %d, which the text needs, has no outline" % g)
+    drawn = a.draw.split(",") if a.draw else []
+    for name in drawn + [src.getGlyphOrder()[g] for g in needed if g >= 0]:
+        pen = DecomposingRecordingPen(src.getGlyphSet())
+        src.getGlyphSet()[name].draw(pen)
+        expect(not pen.value and name not in drawn or draws_alike(src, sub, src.getGlyphID(name)),
+               "glyph %s draws differently" % name)
     mac = sub["cmap"].getcmap(1, 0) if "cmap" in tags else None
     if mac is not None:
         print("cmap10", " ".join("%d:%d" % (c, sub.getGlyphID(n)) for c, n in sorted(mac.cmap.items())))
