@@ -5,7 +5,6 @@
 #            collections, .otf for PostScript outlines); the Kd ones are the faces the font
 #            service tests find through KDLIB_FONT_DIRS
 #        font_make.py collection OUT.ttc FONT FAMILY [FONT FAMILY ...]  members renamed
-import array
 import os
 import struct
 import sys
@@ -16,7 +15,6 @@ from fontTools.misc.psCharStrings import T2CharString
 from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTCollection, TTFont, newTable
-from fontTools.ttLib.tables import ttProgram
 from fontTools.ttLib.tables._c_m_a_p import cmap_format_4, cmap_format_12
 from fontTools.ttLib.tables._g_l_y_f import Glyph, GlyphComponent
 
@@ -65,13 +63,10 @@ def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mon
     fb.setupGlyf(glyphs)
     font = finish(fb, {n: (600 if mono else 500 + 10 * i, 20) for i, n in enumerate(order)}, family,
                   sTypoAscender=800, sxHeight=480, sCapHeight=700)
-    # cvt, fpgm and prep, which subsets never copy.
-    font["cvt "] = newTable("cvt ")
-    font["cvt "].values = array.array("h", [0, 10, 20])
-    for tag in ("fpgm", "prep"):
+    # cvt, fpgm and prep, which subsets never copy; the programs PUSHB[0] 1.
+    for tag, data in (("cvt ", b"\0\0\0\x0a\0\x14"), ("fpgm", b"\xb0\x01"), ("prep", b"\xb0\x01")):
         font[tag] = newTable(tag)
-        font[tag].program = ttProgram.Program()
-        font[tag].program.fromBytecode(b"\xb0\x01")  # PUSHB[0] 1
+        font[tag].decompile(data, font)
     return font
 
 

@@ -135,12 +135,8 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
         }
         if (c.outcome != kWrites) continue;
         EXPECT_GT(largest, 0);
-        FileFont font(dir.file("in.ttf"));
-        std::set<uint32_t> chars{0xC5, 0x43};
-        ASSERT_GT(font->writeSubsetForCharacters(chars, dir.file("c.ttf").c_str()), 0);
-        if (c.font == builtFont("composite")) {
-            EXPECT_TRUE(keptOk(dir.file("in.ttf"), dir.file("c.ttf"), *font.font));
-        }
+        // The last subset, of characters with composites: a font fontTools reads.
+        if (c.font == builtFont("composite")) fonttest::checkProgram(dir.file("out.ttf"), dir.file("in.ttf"));
     }
 }
 
