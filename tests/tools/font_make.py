@@ -90,13 +90,10 @@ def symbol_font(family="Test Symbol", version=1):
 
 
 def rename(font, family):
-    names = font["name"]
-    for nid in (1, 2, 4, 6, 16, 17):
-        names.removeNames(nameID=nid)
+    font["name"].names = [n for n in font["name"].names if n.nameID not in (1, 2, 4, 6, 16, 17)]
     for nid, value in ((1, family), (2, "Regular"), (4, family), (6, family.replace(" ", ""))):
-        names.setName(value, nid, 3, 1, 0x409)
-    names.setName(family, 1, 1, 0, 0)
-    names.setName(family, 4, 1, 0, 0)
+        font["name"].setName(value, nid, 3, 1, 0x409)
+        font["name"].setName(value, nid, 1, 0, 0)
     return font
 
 

@@ -14,12 +14,17 @@ TEST(ReadTables, MonospacedFontGivesOneWidthToEveryGlyph) {
     for (int g : {-1, 0, 1, 5, 400}) EXPECT_EQ(font->glyphWidth(g), 600);
 }
 
-TEST(CharacterMaps, WindowsUnicodeSubtableIsPreferredAndSymbolDecided) {
+TEST(CharacterMaps, UnicodeSubtablePreferredSymbolFontAndOutlineKindDecided) {
+    // TrueType outlines need glyf, loca and a TrueType sfnt version.
     struct Case {
         const char* kind;
         bool unicode, symbolMap, symbolFont;
         int32_t a, f041;
+        bool outlines = true;
     } cases[] = {
+        {"plain", true, false, false, 2, -1},
+        {"noloca", true, false, false, 2, -1, false},
+        {"otto", true, false, false, 2, -1, false},
         {"cmap_30_31", true, true, false, 2, -1},      {"cmap_31_30", true, true, false, 2, -1},
         {"cmap_30", false, true, true, -1, 4},  // (3,0) only, first character U+F041
         {"cmap_31_fmt12", true, false, false, -1, -1}, {"symbol", false, true, true, -1, 3},
@@ -35,13 +40,8 @@ TEST(CharacterMaps, WindowsUnicodeSubtableIsPreferredAndSymbolDecided) {
         EXPECT_EQ(font->unicodeMap().find(0x41), c.a);
         EXPECT_EQ(font->unicodeMap().find(0xF041), c.f041);
         EXPECT_EQ(font->unicodeMap().find(0xFFFF), -1);
+        EXPECT_EQ(font->hasTrueTypeOutlines(), c.outlines);
     }
-}
-
-TEST(ReadTables, TrueTypeOutlinesNeedGlyfLocaAndATrueTypeVersion) {
-    EXPECT_TRUE(FileFont(builtFont("plain"))->hasTrueTypeOutlines());
-    EXPECT_FALSE(FileFont(builtFont("noloca"))->hasTrueTypeOutlines());
-    EXPECT_FALSE(FileFont(builtFont("otto"))->hasTrueTypeOutlines());
 }
 
 TEST(CodePageTables, EveryEntryAsPythonsCodecsWithZeroAtUndefinedCodes0And127) {

@@ -45,35 +45,36 @@ TEST(Subset, MissingCodesAreReplacedBySpaceOrLeftOutOfSymbolFonts) {
 }
 
 TEST(Subset, CodeMapBuildsFormat6MapAndWidthsWithGlyphNumbersOnRequest) {
-    // Codes 0 to 3 for A, B, U+4E00 (missing) and, in two rows, the space.
-    // font_make.py's glyphs: space 1, A 2, B 3, the last 5; glyph k advances
-    // 500 + 10 k. The missing character takes the space's glyph and width,
-    // else the last advance and glyph 65535. The width table: 0, N - 1, the
-    // widths, then the glyph numbers on request; nothing after them.
+    // Codes from 0 in the order of the characters. font_make.py's glyphs:
+    // space 1, A 2, B 3, the last 5; glyph k advances 500 + 10 k. A missing
+    // character takes the space's glyph and width, else the last advance and
+    // glyph 65535. The width table: 0, N - 1, the widths, then the glyph
+    // numbers on request; nothing after them.
     struct Case {
-        bool withSpace, glyphIds;
+        std::vector<uint32_t> chars;
+        bool glyphIds;
         std::vector<uint16_t> widths;
+        std::vector<int32_t> missing;
         int32_t missingGlyph;
         const char* cmap6;
-    } cases[] = {{false, false, {0, 2, 520, 530, 550, 0xBEEF}, 65535, "0:2,1:3"},
-                 {true, false, {0, 3, 520, 530, 510, 510, 0xBEEF}, 1, "0:2,1:3,2:1,3:1"},
-                 {true, true, {0, 3, 520, 530, 510, 510, 2, 3, 1, 1, 0xBEEF}, 1, nullptr}};
+    } cases[] = {{{0x41, 0x42, 0x4E00}, false, {0, 2, 520, 530, 550, 0xBEEF}, {0x4E00}, 65535, "0:2,1:3"},
+                 {{0x41, 0x42, 0x4E00, 0x20}, false, {0, 3, 520, 530, 510, 510, 0xBEEF}, {0x4E00}, 1, "0:2,1:3,2:1,3:1"},
+                 {{0x41, 0x42, 0x4E00, 0x20}, true, {0, 3, 520, 530, 510, 510, 2, 3, 1, 1, 0xBEEF}, {0x4E00}, 1, nullptr},
+                 {{}, false, {0, 0xFFFF, 0xBEEF}, {}, 0, ""}};  // N - 1 with N = 0; a 22-byte cmap
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.withSpace) + std::to_string(c.glyphIds));
+        SCOPED_TRACE(joined(c.chars) + (c.glyphIds ? " glyph numbers" : ""));
         TempDir dir;
         FileFont font(builtFont("plain"));
         font->setCodeMapMode(true);
         font->setGlyphIdMode(c.glyphIds);
         kd::CharCodeMap map;
-        for (uint32_t u : {0x41, 0x42, 0x4E00, 0x20}) {
-            if (u != 0x20 || c.withSpace) map.insertIfAbsent(u, static_cast<uint16_t>(map.size()));
-        }
+        for (uint32_t u : c.chars) map.insertIfAbsent(u, static_cast<uint16_t>(map.size()));
         std::vector<uint16_t> widths(514, 0xBEEF);
         std::string out = dir.file("s.ttf");
         const int32_t size = font->writeSubsetForCodeMap(map, out.c_str(), widths.data());
         EXPECT_EQ(size, static_cast<int32_t>(readFile(out).size()));
         EXPECT_EQ(std::vector<uint16_t>(widths.begin(), widths.begin() + static_cast<long>(c.widths.size())), c.widths);
-        EXPECT_EQ(font->missingCodeList(), std::vector<int32_t>{0x4E00});
+        EXPECT_EQ(font->missingCodeList(), c.missing);
         for (const auto& e : font->codeGlyphEntries()) {
             if (e.unicode != 0x4E00) continue;
             EXPECT_EQ(e.code, 2);
@@ -84,16 +85,6 @@ TEST(Subset, CodeMapBuildsFormat6MapAndWidthsWithGlyphNumbersOnRequest) {
         if (c.cmap6) options.insert(options.end(), {"--cmap6", c.cmap6});
         EXPECT_TRUE(keptOk(builtFont("plain"), out, *font.font, options));
     }
-}
-
-TEST(Subset, EmptyCodeMapGivesA22ByteCmap) {
-    TempDir dir;
-    FileFont font(builtFont("plain"));
-    kd::CharCodeMap empty;
-    std::vector<uint16_t> widths(4);
-    ASSERT_GT(font->writeSubsetForCodeMap(empty, dir.file("s.ttf").c_str(), widths.data()), 0);
-    EXPECT_EQ(widths[1], 0xFFFF);  // N - 1 with N = 0
-    fonttest::checkProgram(dir.file("s.ttf"), builtFont("plain"), "", {"--glyphs", "", "--cmap6", ""});
 }
 
 TEST(Subset, CharacterSubsetsDrawWhole) {
