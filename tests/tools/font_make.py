@@ -52,7 +52,7 @@ def finish(fb, metrics, family, **os2):
 
 # Boxes: .notdef, space, one glyph per character, then `extra`; glyph k
 # advances 500 + 10 k (600 each when mono). 13 tables.
-def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=()):
+def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=(), **os2):
     order = [".notdef", "space"] + ["u%04X" % c for c in chars] + [n for n, _ in extra]
     glyphs = {".notdef": box(50, 0, 450, 700), "space": Glyph(), **dict(extra)}
     for i, c in enumerate(chars):
@@ -62,7 +62,7 @@ def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mon
     fb.setupCharacterMap({0x20: "space", **{c: "u%04X" % c for c in chars}})
     fb.setupGlyf(glyphs)
     font = finish(fb, {n: (600 if mono else 500 + 10 * i, 20) for i, n in enumerate(order)}, family,
-                  sTypoAscender=800, sxHeight=480, sCapHeight=700)
+                  **{"sTypoAscender": 800, "sxHeight": 480, "sCapHeight": 700, **os2})
     # cvt, fpgm and prep, which subsets never copy; the programs PUSHB[0] 1.
     for tag, data in (("cvt ", b"\0\0\0\x0a\0\x14"), ("fpgm", b"\xb0\x01"), ("prep", b"\xb0\x01")):
         font[tag] = newTable(tag)
@@ -209,12 +209,6 @@ COMPOSITES = [("acute", box(200, 700, 300, 800)), ("ring", box(150, 850, 350, 95
               ("Aring2", composite([("aacute", 0, 0), ("ring", 0, 20)]))]  # two levels
 
 
-def os2(font, **fields):
-    for k, v in fields.items():
-        setattr(font["OS/2"], k, v)
-    return font
-
-
 def name_only_german(font):
     font["name"].names = [n for n in font["name"].names if not (n.nameID == 4 and n.platformID == 3)]
     font["name"].setName("German Full", 4, 3, 1, 0x0407)
@@ -236,7 +230,7 @@ KINDS = {
     "composite": lambda: (set_cmap(base_font(chars=(0x41, 0x42), extra=COMPOSITES), [(3, 1, 4, {
         0x20: "space", 0x41: "u0041", 0x42: "u0042", 0xE1: "aacute", 0xC5: "Aring2"})]), None),
     "outoforder": lambda: (base_font(upem=2048), lambda d, t: reorder(d, t, sorted(t, reverse=True))),
-    "os2v0": lambda: (os2(base_font(), version=0), None),
+    "os2v0": lambda: (base_font(version=0), None),
     "nameonly0407": lambda: (name_only_german(base_font()), None),
     # outlines of no kind the engine embeds: loca not listed, or TrueType
     # tables under the sfnt version of CFF fonts
@@ -246,7 +240,7 @@ KINDS = {
     "cffcid": lambda: (cff_font(True), None),
     "collection": lambda: ([base_font("Sample"), base_font("Sample Math", chars=(0x41, 0x44)),
                             base_font("Other", chars=(0x45,))], None),
-    "KdRestricted": lambda: (os2(base_font("Kd Restricted", chars=range(0x21, 0x7F)), fsType=2), None),
+    "KdRestricted": lambda: (base_font("Kd Restricted", chars=range(0x21, 0x7F), fsType=2), None),
     "KdPair": lambda: ([base_font("Kd Pair One"), base_font("Kd Pair Two", chars=range(0x30, 0x3A))], None),
     "KdSymbol": lambda: (symbol_font("Kd Symbol"), None),
     "KdCff": lambda: (cff_font(False, "Kd Cff"), None),
