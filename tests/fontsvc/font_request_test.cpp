@@ -1,7 +1,9 @@
 // getFParam's requests: metrics, widths and the descriptor against
 // fontTools, the glyph map, and embedding (whole fonts and subsets) with
-// its refusals; the host's road from text to an embedded font.
+// its refusals; the host's road from text to an embedded font; the font
+// processor.
 #include "fontsvc/font_request.h"
+#include "fontsvc/font_processor.h"
 
 #include <gtest/gtest.h>
 
@@ -268,13 +270,6 @@ TEST(FontRequest, CffFaceGivesAnOpenTypeSubset) {
                            {"--glyphs", "2,4,6,7", "--tables", "CFF ,OS/2,head,hhea,hmtx,maxp,name"});
 }
 
-std::vector<int> hexCodes(const std::string& digits, size_t width) {
-    std::vector<int> codes;
-    for (size_t i = 0; i + width <= digits.size(); i += width)
-        codes.push_back(std::stoi(digits.substr(i, width), nullptr, 16));
-    return codes;
-}
-
 // The road of one embedded font as the host drives it (the reference
 // host's tests take the same road through the shared library): re-encode
 // text, then request 10 (one-byte codes) or request 21 feeding the two-byte
@@ -282,13 +277,14 @@ std::vector<int> hexCodes(const std::string& digits, size_t width) {
 TEST(HostRoad, OneByteTextToEmbeddedSubset) {
     // Latin, Greek, Cyrillic in their code pages, and U+4E00 (not in DejaVu Sans) in UTF-8.
     fonttest::Maps maps;
-    std::string digits = maps.add("A\xe9 ");
-    digits += maps.add("\xe1\xe2", 1253);
-    digits += maps.add("\xc6\xe6", 1251);
-    digits += maps.add("\xe4\xb8\x80", 65001);
+    std::vector<int> codes;
+    for (const auto& [text, codePage] : {std::pair<const char*, int>{"A\xe9 ", 1252}, {"\xe1\xe2", 1253},
+                                         {"\xc6\xe6", 1251}, {"\xe4\xb8\x80", 65001}}) {
+        for (int code : maps.add(text, codePage)) codes.push_back(code);
+    }
     const char* utf8 = "A\xc3\xa9 \xce\xb1\xce\xb2\xd0\x96\xd0\xb6\xe4\xb8\x80";
     const char16_t units[8] = {u'A', 0xE9, u' ', 0x3B1, 0x3B2, 0x416, 0x436, 0x4E00};
-    ASSERT_EQ(hexCodes(digits, 2), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_EQ(codes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 
     kdtest::TempDir dir;
     const std::string stream = dir.file("stream"), subset = dir.file("subset.ttf");
@@ -340,11 +336,67 @@ TEST(HostRoad, GlyphMapFeedsTwoByteMode) {
     ASSERT_EQ(getFParam("", kFace, 12, 0, 0, 21, record, nullptr, 1252, nullptr, maps.glyphMap, nullptr), 0);
     EXPECT_EQ(record[0], maps.glyphMap);
     std::string text = "AB\xd0\x96\xe4\xb8\x80";  // A, B, Zhe, U+4E00 (absent: 0)
-    const std::string digits = maps.add(text, 65001);
     std::vector<int> needed = wraptest::readFacts(text).glyphs;
     ASSERT_EQ(needed.size(), 4u);
     needed[3] = 0;
-    EXPECT_EQ(hexCodes(digits, 4), needed);
+    EXPECT_EQ(maps.add(text, 65001), needed);
+}
+
+// The font processor: texts gathered per font key, one subset file per
+// font.
+TEST(FontProcessor, KeysNumbersAndStyles) {
+    int32_t h = _zo_fontProcessor_Init();
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "abc", 1252, "ArialB-000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "x", 1252, "Arial--000000"), 2);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "d", 1252, "ArialB-000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 2);
+    // Case matters; an empty text still makes the font.
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "", 1252, "arialB-000000"), 3);
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, nullptr, 1252, "Other-I000000"), 4);
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 4);
+    EXPECT_EQ(_zo_fontProcessor_Destroy(h), 0);
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 0);  // released handle acts as 0
+    EXPECT_EQ(_zo_fontProcessor_AddText(h, "a", 1252, "ArialB-000000"), 0);
+    EXPECT_EQ(_zo_fontProcessor_AddText(0, "a", 1252, "ArialB-000000"), 0);
+    EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(0, ""), 0);
+    EXPECT_EQ(_zo_fontProcessor_Destroy(0), 0);
+
+    // Outside the key format the whole key is the face name.
+    struct Case {
+        std::string key, face;
+        bool bold, italic;
+    } cases[] = {{"ArialB-000000", "Arial", true, false},
+                 {"Arialb-000000", "Arial", false, false},
+                 {"Times New Roman-I------", "Times New Roman", false, true},
+                 {"short", "short", false, false},
+                 {std::string(40, 'F') + "BI000000", std::string(31, 'F'), true, true}};
+    for (const Case& c : cases) {
+        kd::FontKeyParts p = kd::splitFontKey(c.key);
+        EXPECT_EQ(p.faceName + std::to_string(p.bold) + std::to_string(p.italic),
+                  c.face + std::to_string(c.bold) + std::to_string(c.italic));
+    }
+}
+
+TEST(FontProcessor, WritesOneSubsetFilePerFont) {
+    kdtest::TempDir dir;
+    int32_t h = _zo_fontProcessor_Init();
+    ASSERT_EQ(_zo_fontProcessor_AddText(h, "Hello", 1252, "DejaVu Sans--000000"), 1);
+    ASSERT_EQ(_zo_fontProcessor_AddText(h, "\xc1\xe2\xe3", 1253, "DejaVu SansB-000000"), 2);
+    ASSERT_EQ(_zo_fontProcessor_AddText(h, " world", 1252, "DejaVu Sans--000000"), 1);
+    EXPECT_EQ(_zo_fontProcessor_WriteFontFiles(h, (dir.path() + "/").c_str()), 2);
+
+    // fontTools finds the glyphs the text needs, and no more than a handful
+    // of extras.
+    auto regular = fonttest::checkProgram(dir.file("font1.ttf"), kdtest::dejaVuPath(), "Hello world");
+    EXPECT_EQ(regular["family"], "DejaVu Sans");
+    EXPECT_LE(numbers(regular["inked"]).size(), 10u);
+    auto bold = fonttest::checkProgram(dir.file("font2.ttf"), kdtest::dejaVuPath("DejaVuSans-Bold.ttf"),
+                                       "\xce\x91\xce\xb2\xce\xb3");
+    EXPECT_EQ(bold["family"], "DejaVu Sans");
+
+    EXPECT_EQ(_zo_fontProcessor_GetCount(h), 2);  // the fonts stay after writing
+    _zo_fontProcessor_Destroy(h);
 }
 
 }  // namespace
