@@ -167,30 +167,22 @@ int runPython(const std::string& script, const std::vector<std::string>& args, s
 
 std::string dejaVuPath(const std::string& fileName) { return "/usr/share/fonts/truetype/dejavu/" + fileName; }
 
-std::vector<uint8_t> inflateZlib(const void* data, size_t size, bool* whole) {
+std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data) {
     std::vector<uint8_t> out;
     z_stream z{};
-    if (whole) *whole = false;
-    if (inflateInit(&z) != Z_OK) return out;
-    z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
-    z.avail_in = static_cast<uInt>(size);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
     uint8_t buffer[65536];
-    int status;
-    do {
+    int status = inflateInit(&z);
+    while (status == Z_OK) {
         z.next_out = buffer;
         z.avail_out = sizeof buffer;
         status = inflate(&z, Z_NO_FLUSH);
         out.insert(out.end(), buffer, buffer + (sizeof buffer - z.avail_out));
-    } while (status == Z_OK);
-    if (whole) *whole = status == Z_STREAM_END && z.avail_in == 0;
+    }
+    if (status != Z_STREAM_END || z.avail_in != 0)
+        ADD_FAILURE() << "the data are not one finished zlib stream with nothing after it";
     inflateEnd(&z);
-    return out;
-}
-
-std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data) {
-    bool whole = false;
-    std::vector<uint8_t> out = inflateZlib(data.data(), data.size(), &whole);
-    if (!whole) ADD_FAILURE() << "the data are not one finished zlib stream with nothing after it";
     return out;
 }
 

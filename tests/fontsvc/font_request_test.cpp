@@ -4,6 +4,7 @@
 // processor.
 #include "fontsvc/font_request.h"
 #include "fontsvc/font_processor.h"
+#include "fontsvc/font_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "fontsvc/font_stream.h"
 #include "fontsvc/fontsvc_support.h"
 #include "text/wrap_font_facts.h"
 

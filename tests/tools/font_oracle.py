@@ -229,10 +229,9 @@ def main():
             ap.add_argument(name)
         ap.add_argument("--text", default="", type=lambda h: bytes.fromhex(h).decode("utf-8"))
         return check(ap.parse_args(args))
-    if command == "facts":
-        facts(open_font(args[0]), args[1] if len(args) > 1 else "H")
-    elif command == "advances":
-        facts(open_font(args[0]), bytes.fromhex(args[1]).decode("utf-8") if len(args) > 1 else "")
+    if command in ("facts", "advances"):
+        text = args[1] if len(args) > 1 else ""
+        facts(open_font(args[0]), bytes.fromhex(text).decode("utf-8") if command == "advances" else text or "H")
     elif command == "descriptor":
         descriptor(open_font(args[0]))
     elif command == "codepage":

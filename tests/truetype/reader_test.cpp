@@ -1,7 +1,6 @@
 // The table readers: character maps, symbol fonts, what counts as TrueType
 // outlines and the code page tables. The values read from fonts are compared
 // with fontTools through the font descriptor (fontsvc tests).
-#include <set>
 
 #include "truetype/code_page_tables.h"
 #include "truetype_test_util.h"
@@ -48,7 +47,6 @@ TEST(CodePageTables, EveryEntryAsPythonsCodecsWithZeroAtUndefinedCodes0And127) {
     for (int cp = 1250; cp <= 1257; ++cp) {
         std::vector<long long> expected =
             numbers(runOracle("font_oracle.py", {"codepage", std::to_string(cp)})["table"]);
-        ASSERT_EQ(expected.size(), 256u) << cp;
         expected[0] = expected[127] = 0;
         const uint16_t* table = kd::codePageTable(cp);
         ASSERT_TRUE(table) << cp;
