@@ -3,8 +3,6 @@
 // its refusals; the host's road from text to an embedded font; the font
 // processor.
 #include "fontsvc/font_request.h"
-#include "fontsvc/font_processor.h"
-#include "fontsvc/font_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "fontsvc/font_processor.h"
+#include "fontsvc/font_stream.h"
 #include "fontsvc/fontsvc_support.h"
 #include "text/wrap_font_facts.h"
 
