@@ -47,7 +47,6 @@ struct OracleAnswer {
     std::vector<std::pair<std::string, std::string>> lines;
     // The value of the first line with the key ("" when none).
     std::string operator[](const std::string& key) const;
-    std::vector<std::string> all(const std::string& key) const;
 };
 OracleAnswer runOracle(const std::string& script, const std::vector<std::string>& args);
 // The integers of a text; "C:G" gives both.
@@ -64,11 +63,9 @@ std::string quote(const std::string& arg);
 // A font every test may rely on (fonts-dejavu-core).
 std::string dejaVuPath(const std::string& fileName = "DejaVuSans.ttf");
 
-// zlib's own inflate as the independent reader. Returns what it decoded;
-// *whole (when given) tells whether the data were exactly one finished
-// zlib stream, nothing after it.
-std::vector<uint8_t> inflateZlib(const void* data, size_t size, bool* whole = nullptr);
-// The same, recording a test failure unless the data are one whole stream.
+// zlib's own inflate as the independent reader: what the data decode to,
+// recording a test failure unless they are one finished zlib stream with
+// nothing after it.
 std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& data);
 
 // A file written as a PDF stream: the text up to and including

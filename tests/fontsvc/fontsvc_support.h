@@ -14,16 +14,19 @@
 namespace fonttest {
 
 // Folder with font_make.py's fonts (KdRestricted.ttf, KdPair.ttc,
-// KdSymbol.ttf, KdCff.otf, KdCff2.otf ...), made once per process and
-// announced to the font matcher through KDLIB_FONT_DIRS.
+// KdSymbol.ttf, KdCff.otf, KdCff2.otf ...), made once per process (one
+// Python start costs more than building them all) and announced to the
+// font matcher through KDLIB_FONT_DIRS.
+struct TestFonts {
+    kdtest::TempDir dir;
+    TestFonts() {
+        EXPECT_EQ(kdtest::runPython("font_make.py", {"kinds", dir.path()}), 0);
+        kdtest::setEnv("KDLIB_FONT_DIRS", dir.path());
+    }
+};
 inline const std::string& testFontDir() {
-    static kdtest::TempDir* dir = [] {
-        auto* d = new kdtest::TempDir;
-        EXPECT_EQ(kdtest::runPython("font_make.py", {"kinds", d->path()}), 0);
-        kdtest::setEnv("KDLIB_FONT_DIRS", d->path());
-        return d;
-    }();
-    return dir->path();
+    static const TestFonts fonts;
+    return fonts.dir.path();
 }
 
 // The maps of the re-encoding: one-byte codes (mode 0) or glyph numbers
@@ -32,12 +35,16 @@ struct Maps {
     int32_t charMap = 0, glyphMap = 0, next = 0, mode;
     explicit Maps(int32_t m = 0) : mode(m) { _kd_MUSInit(&charMap, &glyphMap, mode); }
     ~Maps() { _kd_MUSRelease(charMap, glyphMap, mode); }
-    // Re-encodes text of a code page; returns the codes as hex digits.
-    std::string add(const std::string& text, int codePage = 1252) {
+    // Re-encodes text of a code page; returns the codes (written as two or,
+    // for glyph numbers, four hex digits each).
+    std::vector<int> add(const std::string& text, int codePage = 1252) {
         std::vector<char> out(4 * text.size() + 4, 0);
         int32_t n = _kd_MakeUnicodeString(text.data(), static_cast<int32_t>(text.size()), &charMap, &next, out.data(),
                                           0, codePage, mode, &glyphMap);
-        return std::string(out.data(), static_cast<size_t>(2 * n));
+        std::vector<int> codes;
+        for (int32_t i = 0; i < 2 * n; i += mode ? 4 : 2)
+            codes.push_back(std::stoi(std::string(out.data() + i, mode ? 4 : 2), nullptr, 16));
+        return codes;
     }
 };
 

@@ -5,7 +5,6 @@
 #            collections, .otf for PostScript outlines); the Kd ones are the faces the font
 #            service tests find through KDLIB_FONT_DIRS
 #        font_make.py collection OUT.ttc FONT FAMILY [FONT FAMILY ...]  members renamed
-import array
 import os
 import struct
 import sys
@@ -16,7 +15,6 @@ from fontTools.misc.psCharStrings import T2CharString
 from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTCollection, TTFont, newTable
-from fontTools.ttLib.tables import ttProgram
 from fontTools.ttLib.tables._c_m_a_p import cmap_format_4, cmap_format_12
 from fontTools.ttLib.tables._g_l_y_f import Glyph, GlyphComponent
 
@@ -41,9 +39,20 @@ def composite(parts):
     return g
 
 
+# The tables every font has; code page range Latin 1 for Windows' font mapper.
+def finish(fb, metrics, family, **os2):
+    fb.setupHorizontalMetrics(metrics)
+    fb.setupHorizontalHeader(ascent=800, descent=-200)
+    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family,
+                       "psName": family.replace(" ", "")})
+    fb.setupOS2(usWinAscent=900, usWinDescent=250, ulCodePageRange1=1, **os2)
+    fb.setupPost()
+    return fb.font
+
+
 # Boxes: .notdef, space, one glyph per character, then `extra`; glyph k
-# advances 500 + 10 k (600 each when mono).
-def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=()):
+# advances 500 + 10 k (600 each when mono). 13 tables.
+def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mono=False, extra=(), **os2):
     order = [".notdef", "space"] + ["u%04X" % c for c in chars] + [n for n, _ in extra]
     glyphs = {".notdef": box(50, 0, 450, 700), "space": Glyph(), **dict(extra)}
     for i, c in enumerate(chars):
@@ -52,13 +61,13 @@ def base_font(family="Test Sans", upem=1000, chars=(0x41, 0x42, 0x43, 0xE9), mon
     fb.setupGlyphOrder(order)
     fb.setupCharacterMap({0x20: "space", **{c: "u%04X" % c for c in chars}})
     fb.setupGlyf(glyphs)
-    fb.setupHorizontalMetrics({n: (600 if mono else 500 + 10 * i, 20) for i, n in enumerate(order)})
-    fb.setupHorizontalHeader(ascent=800, descent=-200)
-    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family,
-                       "psName": family.replace(" ", "")})
-    fb.setupOS2(sTypoAscender=800, usWinAscent=900, usWinDescent=250, sxHeight=480, sCapHeight=700)
-    fb.setupPost()
-    return fb.font
+    font = finish(fb, {n: (600 if mono else 500 + 10 * i, 20) for i, n in enumerate(order)}, family,
+                  **{"sTypoAscender": 800, "sxHeight": 480, "sCapHeight": 700, **os2})
+    # cvt, fpgm and prep, which subsets never copy; the programs PUSHB[0] 1.
+    for tag, data in (("cvt ", b"\0\0\0\x0a\0\x14"), ("fpgm", b"\xb0\x01"), ("prep", b"\xb0\x01")):
+        font[tag] = newTable(tag)
+        font[tag].decompile(data, font)
+    return font
 
 
 # subtables: (platform, encoding, format, mapping) each.
@@ -81,13 +90,10 @@ def symbol_font(family="Test Symbol", version=1):
 
 
 def rename(font, family):
-    names = font["name"]
-    for nid in (1, 2, 4, 6, 16, 17):
-        names.removeNames(nameID=nid)
+    font["name"].names = [n for n in font["name"].names if n.nameID not in (1, 2, 4, 6, 16, 17)]
     for nid, value in ((1, family), (2, "Regular"), (4, family), (6, family.replace(" ", ""))):
-        names.setName(value, nid, 3, 1, 0x409)
-    names.setName(family, 1, 1, 0, 0)
-    names.setName(family, 4, 1, 0, 0)
+        font["name"].setName(value, nid, 3, 1, 0x409)
+        font["name"].setName(value, nid, 1, 0, 0)
     return font
 
 
@@ -184,13 +190,6 @@ def cff_font(cid, family="Test Cff"):
     return finish(fb, {n: (500 + 10 * k, 10) for k, n in enumerate(names)}, family)
 
 
-def finish(fb, metrics, family):
-    fb.setupHorizontalMetrics(metrics)
-    fb.setupHorizontalHeader(ascent=800, descent=-200)
-    fb.setupNameTable({"familyName": family, "styleName": "Regular", "fullName": family})
-    fb.setupOS2(usWinAscent=900, usWinDescent=250, ulCodePageRange1=1)  # Latin 1, for Windows' font mapper
-    fb.setupPost()
-    return fb.font
 
 
 # Printable ASCII as boxes of growing widths in a CFF2 table.
@@ -204,28 +203,10 @@ def cff2_font():
     return finish(fb, {n: (400 + 5 * i, 50) for i, n in enumerate(names)}, "Kd Cff2")
 
 
-# 13 tables: cvt, fpgm and prep besides the usual ten.
-def thirteen():
-    font = base_font()
-    font["cvt "] = newTable("cvt ")
-    font["cvt "].values = array.array("h", [0, 10, 20])
-    for tag in ("fpgm", "prep"):
-        font[tag] = newTable(tag)
-        font[tag].program = ttProgram.Program()
-        font[tag].program.fromBytecode(b"\xb0\x01")  # PUSHB[0] 1
-    return font
-
-
 UNI, SYM = {0x41: "u0041", 0x42: "u0042"}, {0xF041: "u0043"}
 COMPOSITES = [("acute", box(200, 700, 300, 800)), ("ring", box(150, 850, 350, 950)),
               ("aacute", composite([("u0041", 0, 0), ("acute", 10, 0)])),  # one level
               ("Aring2", composite([("aacute", 0, 0), ("ring", 0, 20)]))]  # two levels
-
-
-def os2(font, **fields):
-    for k, v in fields.items():
-        setattr(font["OS/2"], k, v)
-    return font
 
 
 def name_only_german(font):
@@ -248,10 +229,8 @@ KINDS = {
     "mono": lambda: (base_font(mono=True), None),
     "composite": lambda: (set_cmap(base_font(chars=(0x41, 0x42), extra=COMPOSITES), [(3, 1, 4, {
         0x20: "space", 0x41: "u0041", 0x42: "u0042", 0xE1: "aacute", 0xC5: "Aring2"})]), None),
-    "thirteen": lambda: (thirteen(), None),
-    "outoforder": lambda: (base_font(upem=2048), lambda d, t: reorder(d, t, [
-        "post", "name", "maxp", "loca", "hmtx", "glyf", "cmap", "hhea", "head", "OS/2"])),
-    "os2v0": lambda: (os2(base_font(), version=0), None),
+    "outoforder": lambda: (base_font(upem=2048), lambda d, t: reorder(d, t, sorted(t, reverse=True))),
+    "os2v0": lambda: (base_font(version=0), None),
     "nameonly0407": lambda: (name_only_german(base_font()), None),
     # outlines of no kind the engine embeds: loca not listed, or TrueType
     # tables under the sfnt version of CFF fonts
@@ -261,7 +240,7 @@ KINDS = {
     "cffcid": lambda: (cff_font(True), None),
     "collection": lambda: ([base_font("Sample"), base_font("Sample Math", chars=(0x41, 0x44)),
                             base_font("Other", chars=(0x45,))], None),
-    "KdRestricted": lambda: (os2(base_font("Kd Restricted", chars=range(0x21, 0x7F)), fsType=2), None),
+    "KdRestricted": lambda: (base_font("Kd Restricted", chars=range(0x21, 0x7F), fsType=2), None),
     "KdPair": lambda: ([base_font("Kd Pair One"), base_font("Kd Pair Two", chars=range(0x30, 0x3A))], None),
     "KdSymbol": lambda: (symbol_font("Kd Symbol"), None),
     "KdCff": lambda: (cff_font(False, "Kd Cff"), None),

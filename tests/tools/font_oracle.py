@@ -3,16 +3,11 @@
 # line it prints is "KEY VALUE..."; FONT may name a collection's member as
 # PATH#INDEX.
 #
-#   info FONT         dir TAG CHECKSUM OFFSET LENGTH (raw directory order, '_' for a blank), head UPEM
-#                     XMIN YMIN XMAX YMAX LOCAFORMAT, hhea NUMBEROFHMETRICS, adv GLYPH THOUSANDTHS, loca I
-#                     OFFSET, os2 VERSION WEIGHT WIDTH FSTYPE FIRST LAST WINASC WINDESC CP1 CP2 XHEIGHT
-#                     CAPHEIGHT FSSELECTION, panose B0..B9, post ITALICANGLE (raw), name full|family HEX
-#                     (Windows English), cmap CODE GLYPH (the Windows format 4 map)
-#   facts FONT CHARS  unitsPerEm, winAscent, winDescent, ascender, descender, lineGap, fsType,
-#                     firstChar, lastChar, family, fullName, advance_CODE of each of CHARS
-#   advances FONT HEX_UTF8
-#                     upem, vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP, and the advances and
-#                     glyphs (-1: missing, advance of glyph 0) of the text's characters
+#   facts FONT CHARS, advances FONT HEX_UTF8
+#                     unitsPerEm (and upem), winAscent, winDescent, ascender, descender, lineGap,
+#                     fsType, firstChar, lastChar, family, fullName, advance_CODE of each character,
+#                     vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP, and the advances and glyphs
+#                     (-1: missing, advance of glyph 0) of the characters
 #   descriptor FONT   BYTEOFFSET VALUE for each integer of the font descriptor record (thousandths
 #                     of the em, truncated toward zero), then full HEX and family HEX
 #   codepage CP       table U0 .. U255: the characters of a Windows code page's codes, 0 for none
@@ -51,53 +46,14 @@ def windows_name(font, nid):
     return found[:200].hex()
 
 
-# Code page ranges, x-height and cap height, with the values a reader
-# assumes for older OS/2 versions.
-def os2_version_fields(os2):
-    v = os2.version
-    return (os2.ulCodePageRange1 if v else 1, os2.ulCodePageRange2 if v else 0,
-            os2.sxHeight if v >= 2 else 0, os2.sCapHeight if v >= 2 else 1000)
-
-
-def info(name):
-    path, _, member = name.partition("#")
-    data = open(path, "rb").read()
-    base = struct.unpack(">I", data[12 + 4 * int(member):16 + 4 * int(member)])[0] if member else 0
-    for i in range(struct.unpack(">H", data[base + 4:base + 6])[0]):
-        tag, checksum, offset, length = struct.unpack(">4sIII", data[base + 12 + 16 * i:base + 28 + 16 * i])
-        print("dir", tag.decode("latin-1").replace(" ", "_"), checksum, offset, length)
-    font = open_font(name)
-    head, os2, glyphs = font["head"], font["OS/2"], font.getGlyphOrder()
-    print("head", head.unitsPerEm, head.xMin, head.yMin, head.xMax, head.yMax, head.indexToLocFormat)
-    print("hhea", font["hhea"].numberOfHMetrics)
-    for g in range(font["hhea"].numberOfHMetrics):
-        print("adv", g, font["hmtx"][glyphs[g]][0] * 1000 // head.unitsPerEm)
-    for i, v in enumerate(font["loca"].locations):
-        print("loca", i, v)
-    cp1, cp2, xh, caph = os2_version_fields(os2)
-    print("os2", os2.version, os2.usWeightClass, os2.usWidthClass, os2.fsType, os2.usFirstCharIndex,
-          os2.usLastCharIndex, os2.usWinAscent, os2.usWinDescent, cp1, cp2, xh, caph, os2.fsSelection)
-    print("panose", *vars(os2.panose).values())
-    print("post", struct.unpack(">I", font.reader["post"][4:8])[0])
-    for rec in font["name"].names:
-        if rec.platformID == 3 and rec.langID == 0x409 and rec.nameID in (1, 4):
-            print("name", "full" if rec.nameID == 4 else "family", rec.string[:200].hex())
-    best = None  # (3,1) before (3,0)
-    for st in font["cmap"].tables:
-        if (st.platformID, st.platEncID) == (3, 1) or (st.platformID, st.platEncID) == (3, 0) and best is None:
-            best = st
-    for code, glyph in sorted(best.cmap.items()) if best is not None and best.format == 4 else []:
-        if code != 0xFFFF:
-            print("cmap", code, font.getGlyphID(glyph))
-
-
 def advance(font, ch):
     return font["hmtx"][font.getBestCmap().get(ord(ch), font.getGlyphOrder()[0])][0]
 
 
-def facts(font, chars):
-    os2, hhea = font["OS/2"], font["hhea"]
-    for key, value in (("unitsPerEm", font["head"].unitsPerEm), ("winAscent", os2.usWinAscent),
+# The keys of both commands, facts and advances.
+def facts(font, text):
+    os2, hhea, cmap, upem = font["OS/2"], font["hhea"], font.getBestCmap(), font["head"].unitsPerEm
+    for key, value in (("unitsPerEm", upem), ("upem", upem), ("winAscent", os2.usWinAscent),
                        ("winDescent", os2.usWinDescent), ("ascender", hhea.ascent), ("descender", hhea.descent),
                        ("lineGap", hhea.lineGap), ("fsType", os2.fsType), ("firstChar", os2.usFirstCharIndex),
                        ("lastChar", os2.usLastCharIndex)):
@@ -105,13 +61,8 @@ def facts(font, chars):
     for key, nid in (("family", 1), ("fullName", 4)):
         name = font["name"].getName(nid, 3, 1, 0x409)
         print(key, name.toUnicode() if name else "")
-    for ch in chars:
+    for ch in text:
         print("advance_%d" % ord(ch), advance(font, ch))
-
-
-def advances(font, text):
-    os2, hhea, cmap = font["OS/2"], font["hhea"], font.getBestCmap()
-    print("upem", font["head"].unitsPerEm)
     print("vertical", os2.usWinAscent, os2.usWinDescent, hhea.ascent, hhea.descent, hhea.lineGap)
     print("advances", *(advance(font, ch) for ch in text))
     print("glyphs", *(font.getGlyphID(cmap[ord(ch)]) if ord(ch) in cmap else -1 for ch in text))
@@ -126,7 +77,10 @@ def descriptor(font):
     def s32(u):
         return struct.unpack(">i", struct.pack(">I", u & 0xFFFFFFFF))[0]
 
-    cp1, cp2, xh, caph = os2_version_fields(os2)
+    # Older OS/2 versions lack these: the values a reader assumes.
+    v = os2.version
+    cp1, cp2 = (os2.ulCodePageRange1, os2.ulCodePageRange2) if v else (1, 0)
+    xh, caph = (os2.sxHeight, os2.sCapHeight) if v >= 2 else (0, 1000)
     maps = {(t.platformID, t.platEncID) for t in font["cmap"].tables}
     values = list(vars(os2.panose).values()) + [
         s32(os2.ulUnicodeRange1), s32(os2.ulUnicodeRange2), s32(os2.ulUnicodeRange3), s32(os2.ulUnicodeRange4),
@@ -172,11 +126,10 @@ def check_directory(data, tags):
 
 
 # The glyph count is the source's; a kept glyph has the source's charstring
-# and draws the same outline (subroutines resolved), any other is a bare
-# endchar; a subroutine has the source's bytes exactly when a kept
-# charstring reaches it (walked here over fontTools' decompiled programs),
-# any other is a bare return or, after the last one reached, left out; a
-# CID-keyed font's charset is the identity (CID = glyph number).
+# and draws the same outline (subroutines resolved: a subroutine it needs
+# must be there), any other is a bare endchar; each subroutine is the
+# source's or a bare return, trailing ones left out only while the bias
+# stays; a CID-keyed font's charset is the identity (CID = glyph number).
 def check_cff(src, sub, kept):
     scff, dcff = src["CFF "].cff, sub["CFF "].cff
     stop, dtop = scff.topDictIndex[0], dcff.topDictIndex[0]
@@ -185,40 +138,20 @@ def check_cff(src, sub, kept):
     if not expect(len(dorder) == len(sorder), "CFF has %d glyphs, source %d" % (len(dorder), len(sorder))):
         return
     expect(not cid or dorder == [".notdef"] + ["cid%05d" % g for g in range(1, len(dorder))], "CID charset")
-    reached = set()
-
-    def walk(program, gid):
-        fd = stop.FDSelect[gid] if cid else 0
-        for k, token in enumerate(program):
-            if token in ("callsubr", "callgsubr"):
-                key, subrs = (fd, getattr(stop.FDArray[fd].Private if cid else stop.Private, "Subrs", [])) \
-                    if token == "callsubr" else ("g", scff.GlobalSubrs)
-                i = program[k - 1] + calcSubrBias(subrs)
-                if (key, i) not in reached:
-                    reached.add((key, i))
-                    walk(subrs[i].program, gid)
-
     for gid in range(len(dorder)):
         s, d = stop.CharStrings[sorder[gid]], dtop.CharStrings[dorder[gid]]
-        if gid not in kept:
+        if gid in kept:
+            expect(raw(d) == raw(s) and draws_alike(src, sub, gid), "glyph %d differs from the source's" % gid)
+        else:
             expect(raw(d) == b"\x0e", "glyph %d should be a bare endchar" % gid)
-            continue
-        expect(raw(d) == raw(s) and draws_alike(src, sub, gid), "glyph %d differs from the source's" % gid)
-        s.decompile()
-        walk(s.program, gid)
-    sources = [("g", scff.GlobalSubrs, dcff.GlobalSubrs)]
-    for fd in range(len(stop.FDArray) if cid else 1):
-        sp, dp = (stop.FDArray[fd].Private, dtop.FDArray[fd].Private) if cid else (stop.Private, dtop.Private)
-        sources.append((fd, getattr(sp, "Subrs", []), getattr(dp, "Subrs", [])))
-    for key, ssubrs, dsubrs in sources:
-        # Trailing ones may be left out, as long as the bias stays.
-        last = max([i for k, i in reached if k == key], default=-1)
-        if expect(len(dsubrs) <= len(ssubrs) and last < len(dsubrs) and
-                  (last < 0 or calcSubrBias(dsubrs) == calcSubrBias(ssubrs)),
-                  "subroutines %s: %d, source %d, last reached %d" % (key, len(dsubrs), len(ssubrs), last)):
-            for i in range(len(dsubrs)):
-                want = raw(ssubrs[i]) if (key, i) in reached else b"\x0b"
-                expect(raw(dsubrs[i]) == want, "subroutine %s %d: %s" % (key, i, raw(dsubrs[i])[:8].hex()))
+    pairs = [(scff.GlobalSubrs, dcff.GlobalSubrs)]
+    for sp, dp in zip(*(t.FDArray if cid else [t] for t in (stop, dtop))):
+        pairs.append((getattr(sp.Private, "Subrs", []), getattr(dp.Private, "Subrs", [])))
+    for ssubrs, dsubrs in pairs:
+        expect(len(dsubrs) <= len(ssubrs) and (not len(dsubrs) or calcSubrBias(dsubrs) == calcSubrBias(ssubrs)),
+               "%d subroutines, source %d" % (len(dsubrs), len(ssubrs)))
+        for i in range(min(len(dsubrs), len(ssubrs))):
+            expect(raw(dsubrs[i]) in (raw(ssubrs[i]), b"\x0b"), "subroutine %d: %s" % (i, raw(dsubrs[i])[:8].hex()))
 
 
 # loca rises to the glyf length; each kept glyph (without a list: each
@@ -240,8 +173,8 @@ def check_glyf(src, sub, kept):
 # Besides the directory, glyphs and subroutines: every table decompiles;
 # numGlyphs and the copied tables are the source's; --tables is the tag
 # list; --cmap6 codes reach their glyphs through one (1,0) format 6 map;
-# --draw glyphs draw as in the source; every glyph the text needs that has
-# an outline in the source has one.
+# --draw glyphs and every glyph the text needs that has an outline in the
+# source draw as in the source.
 def check(a):
     src, sub = open_font(a.source), TTFont(a.subset)
     data = open(a.subset, "rb").read()
@@ -256,13 +189,11 @@ def check(a):
     for tag in {"head", "hhea", "hmtx", "maxp", "name", "OS/2"} & set(tags):
         expect(sub.reader[tag] == src.reader[tag], "table %s not copied unchanged" % tag)
     kept = {int(g) for g in a.glyphs.split(",") if g} if a.glyphs is not None else None
-    inked = []
     if "glyf" in tags:
         check_glyf(src, sub, kept)
-        inked = [g for g, n in enumerate(sub.getGlyphOrder()) if sub["glyf"][n].numberOfContours != 0]
+        print("inked", *(g for g, n in enumerate(sub.getGlyphOrder()) if sub["glyf"][n].numberOfContours != 0))
     if "CFF " in tags:
         check_cff(src, sub, kept or set())
-    print("inked", *inked)
     if a.cmap6 is not None:
         body, tables = sub.reader["cmap"], sub["cmap"].tables
         count = struct.unpack(">H", body[20:22])[0] if len(body) >= 22 else -1
@@ -272,16 +203,15 @@ def check(a):
                "cmap is not a single (1,0) format 6 map")
         for c, g in (map(int, pair.split(":")) for pair in a.cmap6.split(",") if pair):
             expect(sub.getGlyphID(tables[0].cmap.get(c, ".notdef")) == g, "code %d does not reach glyph %d" % (c, g))
-    for name in a.draw.split(",") if a.draw else []:
-        pen = DecomposingRecordingPen(src.getGlyphSet())
-        src.getGlyphSet()[name].draw(pen)
-        expect(pen.value and draws_alike(src, sub, src.getGlyphID(name)), "glyph %s draws differently" % name)
     best = src.getBestCmap()
     needed = [src.getGlyphID(best[ord(ch)]) if ord(ch) in best else -1 for ch in a.text]
     print("needed", *needed)
-    for g in needed if "glyf" in tags else []:
-        expect(g < 0 or not src["glyf"][src.getGlyphOrder()[g]].numberOfContours or g in inked,
-               "glyph %d, which the text needs, has no outline" % g)
+    drawn = a.draw.split(",") if a.draw else []
+    for name in drawn + [src.getGlyphOrder()[g] for g in needed if g >= 0]:
+        pen = DecomposingRecordingPen(src.getGlyphSet())
+        src.getGlyphSet()[name].draw(pen)
+        expect(not pen.value and name not in drawn or draws_alike(src, sub, src.getGlyphID(name)),
+               "glyph %s draws differently" % name)
     mac = sub["cmap"].getcmap(1, 0) if "cmap" in tags else None
     if mac is not None:
         print("cmap10", " ".join("%d:%d" % (c, sub.getGlyphID(n)) for c, n in sorted(mac.cmap.items())))
@@ -299,12 +229,9 @@ def main():
             ap.add_argument(name)
         ap.add_argument("--text", default="", type=lambda h: bytes.fromhex(h).decode("utf-8"))
         return check(ap.parse_args(args))
-    if command == "info":
-        info(args[0])
-    elif command == "facts":
-        facts(open_font(args[0]), args[1] if len(args) > 1 else "H")
-    elif command == "advances":
-        advances(open_font(args[0]), bytes.fromhex(args[1]).decode("utf-8") if len(args) > 1 else "")
+    if command in ("facts", "advances"):
+        text = args[1] if len(args) > 1 else ""
+        facts(open_font(args[0]), bytes.fromhex(text).decode("utf-8") if command == "advances" else text or "H")
     elif command == "descriptor":
         descriptor(open_font(args[0]))
     elif command == "codepage":

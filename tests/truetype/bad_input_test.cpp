@@ -3,7 +3,6 @@
 // the source's size.
 #include <algorithm>
 #include <functional>
-#include <random>
 #include <set>
 
 #include "truetype_test_util.h"
@@ -119,6 +118,8 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
              std::copy(std::begin(loop), std::end(loop), std::search(b.begin(), b.end(), piece, piece + 4));
          },
          kWrites},
+        {"unitsPerEm 0", builtFont("plain"), [](Bytes& b) { putBE(b, 0, 2, table(b, "head").offset + 18); },
+         kRefused},
         {"CFF table too short for its header", builtFont("cff"),
          [](Bytes& b) { putBE(b, 3, 4, table(b, "CFF ").entry + 12); }, kRefused},
     };
@@ -134,30 +135,19 @@ TEST(BadInput, DamagedFontsEndBoundedOrAreRefused) {
         }
         if (c.outcome != kWrites) continue;
         EXPECT_GT(largest, 0);
-        FileFont font(dir.file("in.ttf"));
-        std::set<uint32_t> chars{0xC5, 0x43};
-        ASSERT_GT(font->writeSubsetForCharacters(chars, dir.file("c.ttf").c_str()), 0);
-        if (c.font == builtFont("composite")) {
-            EXPECT_TRUE(keptOk(dir.file("in.ttf"), dir.file("c.ttf"), *font.font));
-        }
+        // The last subset, of characters with composites: a font fontTools reads.
+        if (c.font == builtFont("composite")) fonttest::checkProgram(dir.file("out.ttf"), dir.file("in.ttf"));
     }
 }
 
-TEST(BadInput, TruncatedAndMutatedFonts) {
+TEST(BadInput, TruncatedFonts) {
     TempDir dir;
-    std::mt19937 random(12345);
     for (const char* kind : {"composite", "collection", "symbol", "cff", "cffcid"}) {
         const Bytes original = readFile(builtFont(kind));
         const long bound = static_cast<long>(4 * original.size() + 4096);
         for (size_t cut : {size_t{0}, size_t{3}, size_t{12}, size_t{40}, original.size() / 3, original.size() / 2,
                            original.size() - 1}) {
             EXPECT_LE(exercise(Bytes(original.begin(), original.begin() + static_cast<long>(cut)), dir), bound);
-        }
-        for (int round = 0; round < 60; ++round) {
-            Bytes b = original;
-            for (int k = 1 + static_cast<int>(random() % 8); k > 0; --k)
-                b[random() % b.size()] = static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random());
-            EXPECT_LE(exercise(b, dir), bound);
         }
     }
 }

@@ -10,18 +10,16 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "fontsvc/fontsvc_support.h"
 #include "truetype/tags.h"
 #include "truetype/truetype_font.h"
 
 namespace kdtest {
 
-// The font of font_make.py's KIND; all are built on first use (one
-// Python start costs more than building them all).
+// The font of font_make.py's KIND.
 inline std::string builtFont(const std::string& kind) {
-    static TempDir dir;
-    static const int status = runPython("font_make.py", {"kinds", dir.path()});
-    EXPECT_EQ(status, 0) << "font_make.py kinds";
-    return dir.file(kind + (kind == "collection" ? ".ttc" : kind.rfind("cff", 0) == 0 ? ".otf" : ".ttf"));
+    const char* ext = kind == "collection" ? ".ttc" : kind.rfind("cff", 0) == 0 ? ".otf" : ".ttf";
+    return fonttest::testFontDir() + "/" + kind + ext;
 }
 
 // A TrueTypeFont reading a file it keeps open for its lifetime.
@@ -50,20 +48,12 @@ std::string joined(const T& values) {
     return s;
 }
 
-// fontTools' check of a subset against its source (font_oracle.py check).
-inline testing::AssertionResult subsetOk(const std::string& source, const std::string& subset,
-                                         std::vector<std::string> options = {}) {
-    options.insert(options.begin(), {"check", source, subset});
-    OracleAnswer answer = runOracle("font_oracle.py", options);
-    if (answer.status == 0) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << answer.text;
-}
-
-// A subset of the kept glyphs (none when `kept` is empty): fontTools' check.
-inline testing::AssertionResult keptOk(const std::string& source, const std::string& subset, kd::TrueTypeFont& font,
-                                       std::vector<std::string> options = {}) {
+// fontTools' check of a subset of the kept glyphs (none when `kept` is
+// empty) against its source.
+inline bool keptOk(const std::string& source, const std::string& subset, kd::TrueTypeFont& font,
+                   std::vector<std::string> options = {}) {
     options.insert(options.end(), {"--glyphs", joined(font.glyphList())});
-    return subsetOk(source, subset, options);
+    return fonttest::checkProgram(subset, source, "", options).status == 0;
 }
 
 }  // namespace kdtest
