@@ -105,10 +105,6 @@ def files(out):
     return {name: os.path.join(out, name + ".pdf") for name in PAGES}
 
 
-def scratch(out):
-    return tempfile.mkdtemp(dir=out)
-
-
 def make(kdpdf, out):
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
@@ -204,7 +200,7 @@ def grey(path, size=None):
 
 
 def render(kdpdf, out):
-    tmp = scratch(out)
+    tmp = tempfile.mkdtemp(dir=out)
     for name in ("sample", "report", "cjk", "nimbus"):
         pp, mu = os.path.join(tmp, name + "-pp"), os.path.join(tmp, name + "-mu-%d.png")
         r = run(["pdftoppm", "-r", "40", "-gray", "-png", files(out)[name], pp])
@@ -301,7 +297,7 @@ def encryption(kdpdf, out):
 
 
 def errors(kdpdf, out):
-    tmp = scratch(out)
+    tmp = tempfile.mkdtemp(dir=out)
 
     def put(name, data):
         with open(os.path.join(tmp, name), "wb") as f:
