@@ -38,22 +38,17 @@ std::vector<std::string> pythonDecodes(const std::string& bytes, const std::vect
 
 }  // namespace
 
-// Every byte of every single-byte Windows page, through the frame's
-// conversion and through the export hosts call, against Python's codecs.
+// Every byte of every single-byte Windows page, through the export hosts
+// call, against Python's codecs.
 TEST(CodePages, SingleBytePagesAgreeWithPythonByteByByte) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     const std::vector<unsigned> pages{874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
     const std::vector<std::string> expected = pythonDecodes(all, pages);
     for (size_t i = 0; i < pages.size(); ++i) {
-        ASSERT_EQ(expected[i].size(), 1024u) << pages[i];
-        const std::u16string units = conv(pages[i], all);
-        for (size_t b = 0; b < 256; ++b) {
-            ASSERT_EQ(bigEndianHex(units.substr(b, 1)), expected[i].substr(4 * b, 4)) << pages[i] << " byte " << b;
-        }
         char viaExport[512];
         ASSERT_EQ(_kd_ToUnicode(all.data(), 256, viaExport, static_cast<int32_t>(pages[i])), 256);
-        EXPECT_EQ(kdtest::hexOf(viaExport, 512), expected[i]);
+        EXPECT_EQ(kdtest::hexOf(viaExport, 512), expected[i]) << pages[i];
     }
     EXPECT_EQ(conv(0, all), conv(1252, all));  // the ANSI code page is 1252
 }
