@@ -55,8 +55,6 @@ std::string mixedData(size_t n, unsigned seed) {
 // 256-byte input buffer: Python's decoder reads what base64 wrote, and
 // esab64 gives the data back silently.
 TEST(Base64, LinesOf72ThatPythonAndEsab64Read) {
-    EXPECT_EQ(through(base64, "a"), "YQ==\r\n");
-    EXPECT_EQ(through(base64, "ab"), "YWI=\r\n");
     EXPECT_EQ(through(base64, ""), "\r\n");
     EXPECT_EQ(through(base64, std::string(54, 'z')), repeat("enp6", 18) + "\r\n");
     EXPECT_EQ(through(base64, std::string(57, 'z')), repeat("enp6", 18) + "\r\nenp6\r\n");
@@ -141,12 +139,11 @@ TEST(ZipFile, DeflatesWhatFollowsTheStreamLine) {
 
     kdtest::TempDir dir;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.header + " " + std::to_string(c.input.size()) + " " + (c.filter ? c.filter : "null"));
         writeFile(dir.file("in"), c.input);
         int32_t length = -1;
         ASSERT_EQ(zipFile(dir.file("in").c_str(), dir.file("out").c_str(), c.filter, &length), 1);
         const std::string out = readText(dir.file("out"));
-        ASSERT_EQ(out.substr(0, c.header.size()), c.header);
+        ASSERT_EQ(out.substr(0, c.header.size()), c.header) << c.input.size() << " " << (c.filter ? c.filter : "null");
         const std::string data = out.substr(c.header.size());
         EXPECT_EQ(static_cast<size_t>(length), data.size());
         if (c.filter && std::string(c.filter) == "FlateDecode") {

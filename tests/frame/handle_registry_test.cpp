@@ -113,16 +113,14 @@ const std::vector<Export>& exportsTakingHandles() {
 // each export returns its failure value and touches no live object.
 TEST(HandleRegistry, EveryExportRefusesHandlesItDoesNotOwn) {
     for (const Export& e : exportsTakingHandles()) {
-        SCOPED_TRACE(e.name);
         const Family& own = *e.family;
         const Family& other = e.family == &kFso ? kChars : kFso;
         const int64_t mine = own.make(), theirs = other.make(), released = own.make();
         own.drop(released);
         std::vector<int64_t> bad{0, -5, 0x7FFFFFF0, released, theirs};
         if (e.wide && sizeof(intptr_t) > 4) bad.insert(bad.end(), {(int64_t{1} << 32) + 1, mine + (int64_t{1} << 32)});
-        for (int64_t h : bad) EXPECT_EQ(e.call(h), e.failure) << "handle " << h;
-        EXPECT_TRUE(own.alive(mine));
-        EXPECT_TRUE(other.alive(theirs));
+        for (int64_t h : bad) EXPECT_EQ(e.call(h), e.failure) << e.name << " handle " << h;
+        EXPECT_TRUE(own.alive(mine) && other.alive(theirs)) << e.name;
         own.drop(mine);
         other.drop(theirs);
     }

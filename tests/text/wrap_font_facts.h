@@ -21,11 +21,9 @@ struct FontFacts {
     std::vector<int> glyphs;    // glyph ids of those characters, -1 when missing
 };
 
-inline std::string hexOf(const std::string& utf8) { return kdtest::hexOf(utf8.data(), utf8.size()); }
-
 inline FontFacts readFacts(const std::string& utf8Text) {
     std::string out;
-    int status = kdtest::runPython("font_oracle.py", {"advances", kdtest::dejaVuPath(), hexOf(utf8Text)}, &out);
+    int status = kdtest::runPython("font_oracle.py", {"advances", kdtest::dejaVuPath(), kdtest::hexOf(utf8Text)}, &out);
     EXPECT_EQ(status, 0);
     FontFacts f;
     std::istringstream in(out);
