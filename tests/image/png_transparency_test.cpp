@@ -90,23 +90,3 @@ TEST(PngTransparency, EveryKindRendersAsPngReadersShowIt) {
         EXPECT_LE(worst, 2) << report;
     }
 }
-
-TEST(PngTransparency, HostMaskChoicesOverrideTheImagesOwn) {
-    TempDir dir;
-    const std::string png = dir.file("k.png");
-    ASSERT_EQ(runPython("img_tool.py", {"tpng", "2", "8", "9", "9", png, "trns=key"}), 0);
-    DobmpCall noMask, hostKey, asMask;
-    noMask.smaskObj = -1;
-    hostKey.colourKeyMask = "[1 2 3 4 5 6]";
-    asMask.maskPath = "ITSMASKIMAGE";
-    EXPECT_EQ(runDobmp(dir, png, noMask).dict.find("/Mask"), std::string::npos);
-    const Output o = runDobmp(dir, png, hostKey);
-    EXPECT_NE(o.dict.find(" /Mask [1 2 3 4 5 6]"), std::string::npos);
-    EXPECT_EQ(o.dict.find(" /Mask [10 10"), std::string::npos);
-    ASSERT_EQ(runPython("img_tool.py", {"tpng", "3", "4", "9", "9", png, "trns=0"}), 0);
-    EXPECT_EQ(runDobmp(dir, png, noMask).dict.find("SMask"), std::string::npos);
-    ASSERT_EQ(runPython("img_tool.py", {"tpng", "0", "8", "9", "9", png, "trns=key"}), 0);
-    const Output m = runDobmp(dir, png, asMask);
-    EXPECT_GT(m.result, 0);
-    EXPECT_EQ(m.dict.find("Mask"), std::string::npos);
-}

@@ -83,6 +83,17 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         {"c16-17.png", Source("RGB", {"bits=16", "ct=2"}), {}, rgb + " /BitsPerComponent 16" + predictor(16, 3)},
         {"ga16.png", Source("LA", {"bits=16", "ct=4"}), {}, smask(" /SMask ", 13) + grey + " /BitsPerComponent 16" + flate,
          grey + " /BitsPerComponent 16 ", 14},
+        // A tRNS colour key or palette alphas give way to the host's key, to no
+        // mask at all, or to the image being a mask itself.
+        {"key.png", Source("RGB", {"chunks=1", "trns=key"}), {},
+         rgb + " /Mask [10 10 110 110 210 210]" + b8 + predictor(8, 3)},
+        {"key-none.png", Source("RGB", {"chunks=1", "trns=key"}), {12, -1}, rgb + b8 + predictor(8, 3), "", -1},
+        {"key-host.png", Source("RGB", {"chunks=1", "trns=key"}), {12, 0, 1, 17, 0, "[1 2 3 4 5 6]"},
+         rgb + " /Mask [1 2 3 4 5 6]" + b8 + predictor(8, 3)},
+        {"key-stencil.png", Source("L", {"chunks=1", "trns=key"}), {12, 0, 1, 17, 0, "", "SMask", "ITSMASKIMAGE"},
+         grey + b8 + predictor(8, 1)},
+        {"alphas-none.png", Source("P", {"bits=4", "trns=0"}), {12, -1},
+         indexed(15, 13) + " /BitsPerComponent 4" + predictor(4, 1), "", -1, 13},
         {"rgb.jpg", Source("RGB"), {}, rgb + b8 + dct},
         {"adobe.jpg", Source("CMYK"), {}, cmyk + decode + b8 + dct},
         {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, cmyk + b8 + dct},

@@ -83,7 +83,7 @@ def centres(big_path, w, h, out):
 def gen(mode, w, h, out, o):
     ext = os.path.splitext(out)[1].lower()
     if ext == '.png' and ('bits' in o or 'chunks' in o):
-        ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'LA': 4, 'RGBA': 6}[mode]))
+        ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'P': 3, 'LA': 4, 'RGBA': 6}[mode]))
         return tpng(ct, int(o.get('bits', '8')), w, h, out, o)
     base = Image.new('RGBA', (w, h))
     base.putdata([pattern(x, y) for y in range(h) for x in range(w)])
