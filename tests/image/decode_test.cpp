@@ -87,7 +87,7 @@ TEST(Decode, DamagedFilesAreRefusedCleanly) {
     Bytes noIdat(png.begin(), png.begin() + long(idat));  // IHDR, a colour profile, the end of the file
     noIdat.insert(noIdat.end(), {0, 0, 0, 2, 'i', 'C', 'C', 'P', 1, 2, 0, 0, 0, 0});
     Bytes noFrame = jpg, broken = png, liar = png;
-    noFrame.erase(noFrame.begin() + long(sof), noFrame.begin() + long(sof + 2 + get16({jpg[sof + 3], jpg[sof + 2]}, 0)));
+    noFrame.erase(noFrame.begin() + long(sof), noFrame.begin() + long(sof + 2 + be16(jpg, sof + 2)));
     for (size_t i = idat + 10; i < idat + 18; ++i) broken[i] ^= 0xA5;  // damaged zlib data
     liar[16] = 0x10;  // width 2^28 + 8: more than the data could ever give
     Bytes rle = bitmapFile(infoHeader(40, 4, 2, 8, 1), Bytes(1024, 0), {0, 1});

@@ -70,8 +70,6 @@ TEST(Render, CmykJpegColoursWithAndWithoutAdobeMarker) {
     // inverted picture is far beyond this.
     EXPECT_LE(renderOf(dir, dir.file("adobe.jpg"), 32, 16, dir.file("src.png")), 90);
     EXPECT_LE(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png")), 90);
-    // What giving every CMYK JPEG the decode array did:
-    EXPECT_GT(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png"), {12, 0, 1, 17, 1}), 150);
 }
 
 TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
@@ -126,7 +124,7 @@ TEST(Metafile, OneStretchedCopyOfTheBitmapThatLibwmfDraws) {
 #else
     const size_t header = 0;  // GDI's disk metafile
 #endif
-    EXPECT_EQ(get32(wmf, header + 6) * 2 + header, wmf.size());
+    EXPECT_EQ(getLE(wmf, header + 6, 4) * 2 + header, wmf.size());
     const auto records = metafileRecords(wmf, header);
     ASSERT_GE(records.size(), 2u);
     EXPECT_EQ(records.back().function, 0u);  // the end record
@@ -136,8 +134,9 @@ TEST(Metafile, OneStretchedCopyOfTheBitmapThatLibwmfDraws) {
         if (r.function != 0x0F43 && r.function != 0x0B41) continue;
         const size_t at = r.params + (r.function == 0x0F43 ? 2 : 0);
         EXPECT_TRUE(dib.empty()) << "one drawing";
-        EXPECT_EQ(get32(wmf, r.params), 0x00CC0020u);
-        EXPECT_EQ(std::vector<uint32_t>({get16(wmf, at + 12), get16(wmf, at + 14), get16(wmf, at + 16), get16(wmf, at + 18)}),
+        EXPECT_EQ(getLE(wmf, r.params, 4), 0x00CC0020u);
+        EXPECT_EQ(std::vector<uint32_t>({getLE(wmf, at + 12, 2), getLE(wmf, at + 14, 2), getLE(wmf, at + 16, 2),
+                                         getLE(wmf, at + 18, 2)}),
                   std::vector<uint32_t>({48, 64, 0, 0}));
         dib.assign(wmf.begin() + long(at + 20), wmf.begin() + long(r.end));
     }
@@ -148,8 +147,8 @@ TEST(Metafile, OneStretchedCopyOfTheBitmapThatLibwmfDraws) {
 #else
     // libwmf does not draw GDI's 32-bit bit-field DIB: Pillow reads the
     // record's DIB as a bitmap file instead.
-    const uint32_t bits = get16(dib, 14), colours = get32(dib, 32);
-    const size_t pixels = get32(dib, 0) + (get32(dib, 16) == 3 ? 12 : 0) +
+    const uint32_t bits = getLE(dib, 14, 2), colours = getLE(dib, 32, 4);
+    const size_t pixels = getLE(dib, 0, 4) + (getLE(dib, 16, 4) == 3 ? 12 : 0) +
                           4 * (bits <= 8 ? (colours ? colours : 1u << bits) : colours);
     writeFile(dir.file("drawn.bmp"), bitmapFile(Bytes(dib.begin(), dib.begin() + long(pixels)), {},
                                                 Bytes(dib.begin() + long(pixels), dib.end())));
