@@ -60,8 +60,7 @@ struct Selection {
 TEST(PlatformFonts, StylesChooseTheirOwnFilesNamesAndLicence) {
     for (const char* file :
          {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}) {
-        const auto bytes = kdtest::readFile(kdtest::dejaVuPath(file));
-        if (bytes.empty()) continue;  // fonts-dejavu-core ships regular and bold only
+        if (!kdtest::fileExists(kdtest::dejaVuPath(file))) continue;  // fonts-dejavu-core ships regular and bold only
         const std::string name = file;
         Selection s("DejaVu Sans", 10, name.find("Bold") != std::string::npos, name.find("Oblique") != std::string::npos);
         ASSERT_TRUE(*s.font) << file;
@@ -72,10 +71,6 @@ TEST(PlatformFonts, StylesChooseTheirOwnFilesNamesAndLicence) {
         ASSERT_TRUE(platform::getOutlineMetrics(s.dc.get(), &om));
         EXPECT_EQ(om.faceName, names["fullName"]) << file;
         EXPECT_EQ(long(om.otmfsType), facts.at("fsType"));
-        // Table 0 is the whole file; a plain font is not in a collection.
-        EXPECT_EQ(platform::getFontData(s.dc.get(), 0, 0, nullptr, 0), bytes.size()) << file;
-        EXPECT_EQ(s.data(0, 1000, 64), std::vector<uint8_t>(bytes.begin() + 1000, bytes.begin() + 1064)) << file;
-        EXPECT_EQ(platform::getFontData(s.dc.get(), platform::kCollectionTable, 0, nullptr, 0), platform::kFontDataError);
     }
     EXPECT_EQ(Selection("DejaVu Sans", 10, true, false).faceName(), "DejaVu Sans Bold");
 }

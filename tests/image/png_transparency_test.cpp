@@ -27,7 +27,6 @@ const Case kCases[] = {
     // Every colour type and depth, interlaced, sizes whose passes are partly empty.
     {0, 1, 13, 11, "interlace=1", 17, '-'},
     {0, 4, 1, 1, "interlace=1", 17, '-'},
-    {0, 16, 5, 9, "interlace=1", 14, '-'},
     {2, 16, 6, 5, "interlace=1", 17, '-'},
     {3, 2, 7, 1, "interlace=1", 17, '-'},
     {3, 4, 2, 7, "interlace=1", 17, '-'},
@@ -37,7 +36,6 @@ const Case kCases[] = {
     // compare a 16-bit key with the high bytes only, or not at all).
     {0, 1, 13, 11, "trns=key", 17, 'k'},
     {0, 2, 13, 11, "trns=key interlace=1", 17, 'k'},
-    {0, 4, 13, 11, "trns=key", 17, 'k'},
     {0, 8, 13, 11, "trns=key interlace=1", 17, 'k'},
     {0, 16, 13, 11, "trns=key interlace=1", 14, 's'},
     {0, 16, 13, 11, "trns=5", 14, '%'},

@@ -72,21 +72,8 @@ TEST(Render, CmykJpegColoursWithAndWithoutAdobeMarker) {
     EXPECT_LE(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png")), 90);
 }
 
-TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
+TEST(Render, Jbig2PageAndHuffmanRows) {
     TempDir dir;
-    Bytes pal(1024, 0), rle;
-    pal[4 * 1 + 2] = 255;  // index 1 red
-    pal[4 * 2 + 0] = 255;  // index 2 blue
-    // Six rows of 4 red, 4 blue and a hole, then the end of the bitmap: the
-    // top two rows are never reached.
-    for (int y = 0; y < 6; ++y) rle.insert(rle.end(), {4, 1, 0, 4, 2, 2, 2, 2, 0, 0});
-    rle.insert(rle.end(), {0, 1});
-    writeFile(dir.file("r.bmp"), bitmapFile(infoHeader(40, 12, 8, 8, 1), pal, rle));
-    const std::string holes = picture(dir, "holes.ppm", 12, 8, [](int x, int y) {
-        return y < 2 || x >= 8 ? Bytes{255, 255, 255} : x < 4 ? Bytes{255, 0, 0} : Bytes{0, 0, 255};
-    });
-    EXPECT_EQ(renderOf(dir, dir.file("r.bmp"), 12, 8, holes), 0);
-
     ASSERT_EQ(runPython("img_tool.py", {"mmr", "32", "16", dir.file("p2.mmr"), dir.file("p2.png")}), 0);
     Jbig2Builder b(true, true);
     b.page(1, 16, 8, Bytes(5, 1));  // other pages' data is never read

@@ -98,7 +98,6 @@ TEST(ImageWriter, DictionariesOfEveryKind) {
         {"adobe.jpg", Source("CMYK"), {}, cmyk + decode + b8 + dct},
         {"plain.jpg", Source("CMYK", {"adobe=0"}), {}, cmyk + b8 + dct},
         {"a.jp2", Source("RGB"), {}, jpx},
-        {"a.j2k", Source("RGB"), {}, jpx},
         {"globals.jb2", threePages(false, true), {12, 0, 2}, jbig2 + " /DecodeParms<</JBIG2Globals 13 0 R>>", "", 0, 13,
          32, 10},
         {"plain.jb2", threePages(false, true, false), {12, 0, 3}, jbig2, "", 0, -7, 48, 11},

@@ -271,10 +271,8 @@ def tcheck(png, o):
                             '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
             want = Image.open(tmp + '/want.png').convert('RGB')
         else:
-            img = Image.open(png)
-            if img.mode in ('I', 'I;16'):
-                img = img.point(lambda v: v * (1 / 256.0)).convert('L')
-            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img.convert('RGBA')).convert('RGB')
+            img = Image.open(png).convert('RGBA')
+            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img).convert('RGB')
     print('max difference %d' % max(max(abs(a - b) for a, b in zip(p, q)) for p, q in zip(got.getdata(), want.getdata())))
 
 
