@@ -29,7 +29,6 @@ const Case kCases[] = {
     {0, 4, 1, 1, "interlace=1", 17, '-'},
     {2, 16, 6, 5, "interlace=1", 17, '-'},
     {3, 2, 7, 1, "interlace=1", 17, '-'},
-    {3, 4, 2, 7, "interlace=1", 17, '-'},
     {4, 16, 5, 4, "interlace=1", 17, 's'},
     {6, 16, 9, 9, "interlace=1", 14, 's'},
     // Colour keys: a /Mask array up to 8 bits, a soft mask at 16 (readers

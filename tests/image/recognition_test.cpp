@@ -69,7 +69,6 @@ TEST(Recognition, KindSizeBitsAndGreyOfEveryKind) {
         {"ejpg.bmp", embedded(dir, "e.jpg", 4), 0, 0, 1, 5, 5, 24, 0},
         {"a.jpg", Source("RGB"), 0, 1, 1, 12, 6, 24, 0},
         {"g.jpg", Source("L"), 0, 1, 1, 12, 6, 24, 8},
-        {"sof2.jpg", Source("RGB", {"sof=2"}), 0, 1, 1, 12, 6, 24, 0},
         {"sof3.jpg", Source("RGB", {"sof=3"}), 0, 1, 1, 12, 6, 24, 0},
         {"a.png", Source("RGB"), 0, 2, 2, 12, 6, 24, 0},
         {"rgba.png", Source("RGBA"), 0, 2, 2, 12, 6, 24, 0},

@@ -130,29 +130,28 @@ TEST(ImageWriter, PassThroughKindsCopyTheirData) {
     const Bytes coded{0x12, 0x34, 0x56, 0x78, 0x9A};  // Huffman rows stay as they are
     writeFile(dir.file("h.bmp"), bitmapFile(infoHeader(40, 16, 3, 1, 3), kWhiteFirst, coded));
     EXPECT_EQ(runDobmp(dir, dir.file("h.bmp")).data, coded);
-    for (bool sequential : {true, false}) {
-        Jbig2Builder b(sequential, true);
-        b.globals(Bytes(9, 0x5A));
-        b.page(1, 8, 8, Bytes(4, 1));
-        b.page(2, 16, 4, Bytes(6, 2), true);  // 4-byte associations
-        b.page(3, 8, 8, Bytes(4, 3));
-        writeFile(dir.file("a.jb2"), b.build());
-        Bytes globals = b.segments()[0].header;
-        globals.insert(globals.end(), 9, 0x5A);
-        for (uint32_t page : {2u, 3u}) {
-            Bytes want;  // the page's information and region, each association made 1
-            for (const auto& s : b.segments()) {
-                if (s.page != page || s.type == 49) continue;
-                Bytes h = s.header;
-                if (page == 2) h[6] = h[7] = h[8] = 0;
-                h[page == 2 ? 9 : 6] = 1;
-                want.insert(want.end(), h.begin(), h.end());
-                want.insert(want.end(), s.data.begin(), s.data.end());
-            }
-            const Output o = runDobmp(dir, dir.file("a.jb2"), {12, 0, int32_t(page)});
-            EXPECT_EQ(o.data, want) << sequential << page;
-            EXPECT_EQ(readFile(o.sidePath), globals);
+    // Random-access organisation (the sequential one is rendered by poppler).
+    Jbig2Builder b(false, true);
+    b.globals(Bytes(9, 0x5A));
+    b.page(1, 8, 8, Bytes(4, 1));
+    b.page(2, 16, 4, Bytes(6, 2), true);  // 4-byte associations
+    b.page(3, 8, 8, Bytes(4, 3));
+    writeFile(dir.file("a.jb2"), b.build());
+    Bytes globals = b.segments()[0].header;
+    globals.insert(globals.end(), 9, 0x5A);
+    for (uint32_t page : {2u, 3u}) {
+        Bytes want;  // the page's information and region, each association made 1
+        for (const auto& s : b.segments()) {
+            if (s.page != page || s.type == 49) continue;
+            Bytes h = s.header;
+            if (page == 2) h[6] = h[7] = h[8] = 0;
+            h[page == 2 ? 9 : 6] = 1;
+            want.insert(want.end(), h.begin(), h.end());
+            want.insert(want.end(), s.data.begin(), s.data.end());
         }
+        const Output o = runDobmp(dir, dir.file("a.jb2"), {12, 0, int32_t(page)});
+        EXPECT_EQ(o.data, want) << page;
+        EXPECT_EQ(readFile(o.sidePath), globals);
     }
 }
 
