@@ -7,10 +7,6 @@
 #include "frame/log_folder.h"
 #include "kdlib.h"
 
-TEST(FrameExports, VersionIsConstant) {
-    EXPECT_EQ(getVersion(), 190);
-}
-
 TEST(FrameExports, GetParOnTheDisplay) {
     const kd::DisplayContext dc;
     ASSERT_TRUE(dc);
