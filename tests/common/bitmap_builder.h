@@ -1,35 +1,21 @@
-// Bitmap files and metafile records byte by byte: the little- and
-// big-endian writers, BMP headers, and a walk over a metafile's records.
+// Bitmap files and metafile records byte by byte: BMP headers and a walk
+// over a metafile's records.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "common/bytes.h"
+
 namespace kdtest {
-
-using Bytes = std::vector<uint8_t>;
-
-inline void put16(Bytes& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-inline void put32(Bytes& b, uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-inline void putBE32(Bytes& b, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
-}
-inline uint32_t get16(const Bytes& b, size_t at) { return b[at] | uint32_t{b[at + 1]} << 8; }
-inline uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | get16(b, at + 2) << 16; }
 
 // A bitmap file: the 14-byte file header, the info header (whose first field
 // is its size), the palette (BGRA quads or BGR triples), the pixel data.
 inline Bytes bitmapFile(const Bytes& info, const Bytes& palette, const Bytes& pixels) {
     Bytes b{'B', 'M'};
     const auto offset = uint32_t(14 + info.size() + palette.size());
-    for (uint32_t v : {uint32_t(offset + pixels.size()), 0u, offset}) put32(b, v);
+    for (uint32_t v : {uint32_t(offset + pixels.size()), 0u, offset}) putLE(b, v, 4);
     for (const Bytes* part : {&info, &palette, &pixels}) b.insert(b.end(), part->begin(), part->end());
     return b;
 }
@@ -40,8 +26,8 @@ inline Bytes infoHeader(uint32_t size, int32_t w, int32_t h, int bits, uint32_t 
                         uint32_t g = 0, uint32_t bl = 0, uint32_t a = 0) {
     Bytes b;
     for (uint32_t v : {size, uint32_t(w), uint32_t(h), 1u | uint32_t(bits) << 16, compression, 0u, 0u, 0u, 0u, 0u})
-        put32(b, v);  // planes and bits share a 32-bit field
-    for (uint32_t v : {r, g, bl, a}) put32(b, v);
+        putLE(b, v, 4);  // planes and bits share a 32-bit field
+    for (uint32_t v : {r, g, bl, a}) putLE(b, v, 4);
     b.resize(size, 0);
     return b;
 }
@@ -56,10 +42,10 @@ struct MetaRecord {
 inline std::vector<MetaRecord> metafileRecords(const Bytes& wmf, size_t at = 0) {
     std::vector<MetaRecord> out;
     if (wmf.size() < at + 18) return out;
-    for (at += get16(wmf, at + 2) * 2; at + 6 <= wmf.size();) {
-        const uint32_t words = get32(wmf, at);
+    for (at += getLE(wmf, at + 2, 2) * 2; at + 6 <= wmf.size();) {
+        const uint32_t words = getLE(wmf, at, 4);
         if (words < 3 || at + words * 2u > wmf.size()) break;
-        out.push_back({get16(wmf, at + 4), at + 6, at + words * 2u});
+        out.push_back({getLE(wmf, at + 4, 2), at + 6, at + words * 2u});
         at += words * 2u;
     }
     return out;

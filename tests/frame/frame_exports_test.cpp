@@ -7,18 +7,13 @@
 #include "frame/log_folder.h"
 #include "kdlib.h"
 
-TEST(FrameExports, VersionIsConstant) {
-    EXPECT_EQ(getVersion(), 190);
-}
-
 TEST(FrameExports, GetParOnTheDisplay) {
     const kd::DisplayContext dc;
     ASSERT_TRUE(dc);
     const int width = dc.caps(kd::platform::kHorzSize), height = dc.caps(kd::platform::kVertSize);
 #ifndef _WIN32
     // The Linux backend's virtual display.
-    EXPECT_EQ(width, 508);
-    EXPECT_EQ(height, 286);
+    EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({508, 286}));
     EXPECT_EQ(getPar(5), 20000);  // 508 mm in thousandths of an inch
 #endif
     EXPECT_GT(width, 0);
@@ -31,8 +26,6 @@ TEST(FrameExports, LogFolderIsCutAt259Characters) {
     std::string longFolder(400, 'x');
     SetLogFolder(longFolder.c_str());
     EXPECT_EQ(std::string(kd::logFolder()), std::string(259, 'x'));
-    SetLogFolder("C:\\logs\\");
-    EXPECT_STREQ(kd::logFolder(), "C:\\logs\\");
     SetLogFolder(nullptr);
     EXPECT_STREQ(kd::logFolder(), "");
 }

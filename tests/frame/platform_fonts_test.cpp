@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <cstdlib>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,15 +20,14 @@ using namespace kd;
 namespace {
 
 // fontTools' facts about a font, as numbers; the names (family, fullName)
-// in *names when given.
-std::map<std::string, long> fontFacts(const std::string& path, const std::string& chars = "H",
-                                      std::map<std::string, std::string>* names = nullptr) {
-    const kdtest::OracleAnswer answer = kdtest::runOracle("font_oracle.py", {"facts", path, chars});
+// in *names.
+std::map<std::string, long> fontFacts(const std::string& path, std::map<std::string, std::string>* names) {
+    const kdtest::OracleAnswer answer = kdtest::runOracle("font_oracle.py", {"facts", path, "H"});
     EXPECT_EQ(answer.status, 0);
     std::map<std::string, long> facts;
     for (const auto& [key, value] : answer.lines) {
         facts[key] = std::atol(value.c_str());
-        if (names) (*names)[key] = value;
+        (*names)[key] = value;
     }
     return facts;
 }
@@ -63,46 +60,19 @@ struct Selection {
 TEST(PlatformFonts, StylesChooseTheirOwnFilesNamesAndLicence) {
     for (const char* file :
          {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}) {
-        const auto bytes = kdtest::readFile(kdtest::dejaVuPath(file));
-        if (bytes.empty()) continue;  // fonts-dejavu-core ships regular and bold only
+        if (!kdtest::fileExists(kdtest::dejaVuPath(file))) continue;  // fonts-dejavu-core ships regular and bold only
         const std::string name = file;
         Selection s("DejaVu Sans", 10, name.find("Bold") != std::string::npos, name.find("Oblique") != std::string::npos);
         ASSERT_TRUE(*s.font) << file;
         // GDI's face name is the face's full name; the licence is the font's.
         std::map<std::string, std::string> names;
-        const auto facts = fontFacts(kdtest::dejaVuPath(file), "H", &names);
+        const auto facts = fontFacts(kdtest::dejaVuPath(file), &names);
         platform::OutlineMetrics om;
         ASSERT_TRUE(platform::getOutlineMetrics(s.dc.get(), &om));
         EXPECT_EQ(om.faceName, names["fullName"]) << file;
         EXPECT_EQ(long(om.otmfsType), facts.at("fsType"));
-        // Table 0 is the whole file; a plain font is not in a collection.
-        EXPECT_EQ(platform::getFontData(s.dc.get(), 0, 0, nullptr, 0), bytes.size()) << file;
-        EXPECT_EQ(s.data(0, 1000, 64), std::vector<uint8_t>(bytes.begin() + 1000, bytes.begin() + 1064)) << file;
-        EXPECT_EQ(platform::getFontData(s.dc.get(), platform::kCollectionTable, 0, nullptr, 0), platform::kFontDataError);
     }
     EXPECT_EQ(Selection("DejaVu Sans", 10, true, false).faceName(), "DejaVu Sans Bold");
-}
-
-// Extents are whole-pixel advances per character, summed; ABC widths add up
-// to the advance. (The text metrics reach the host through the font
-// requests and line breaking, whose tests read them against the same tables.)
-TEST(PlatformFonts, ExtentsAndAbcWidthsFollowTheAdvances) {
-    for (const char* file : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"}) {
-        auto f = fontFacts(kdtest::dejaVuPath(file), "Hi ");
-        for (int16_t points : {8, 10, 12, 72}) {
-            Selection s("DejaVu Sans", points, std::string(file).find("Bold") != std::string::npos, false);
-            auto scaled = [&](long units) { return std::lround(units * -s.lf.lfHeight / double(f["unitsPerEm"])); };
-            const long hi = scaled(f["advance_72"]) * 2 + scaled(f["advance_105"]) + scaled(f["advance_32"]);
-            platform::Size narrow, wide;
-            platform::AbcWidth abc[1];
-            ASSERT_TRUE(platform::getTextExtentA(s.dc.get(), "Hi H", 4, &narrow));
-            ASSERT_TRUE(platform::getTextExtentW(s.dc.get(), u"Hi H", 4, &wide));
-            ASSERT_TRUE(platform::getCharAbcWidths(s.dc.get(), 'H', 'H', abc));
-            EXPECT_EQ(std::vector<long>({narrow.cx, wide.cx, abc[0].abcA + long(abc[0].abcB) + abc[0].abcC}),
-                      std::vector<long>({hi, hi, scaled(f["advance_72"])}))
-                << file << " " << points;
-        }
-    }
 }
 
 TEST(PlatformFonts, UnknownFacesGiveAFontNoFontSelectedFailsCleanly) {

@@ -27,7 +27,7 @@ public:
         ++pages_;
         kdtest::Bytes info, region;
         for (kdtest::Bytes* b : {&info, &region})
-            for (uint32_t v : {w, h, 0u, 0u}) kdtest::putBE32(*b, v);
+            for (uint32_t v : {w, h, 0u, 0u}) kdtest::putBE(*b, v, 4);
         info.insert(info.end(), {0, 0, 0});
         region.insert(region.end(), {0, 1});  // combination operator OR, MMR
         region.insert(region.end(), mmr.begin(), mmr.end());
@@ -39,7 +39,7 @@ public:
     kdtest::Bytes build() {
         add(51, 0, false, {});
         kdtest::Bytes out{0x97, 0x4A, 0x42, 0x32, 0x0D, 0x0A, 0x1A, 0x0A, uint8_t((sequential_ ? 1 : 0) | (known_ ? 0 : 2))};
-        if (known_) kdtest::putBE32(out, pages_);
+        if (known_) kdtest::putBE(out, pages_, 4);
         for (const auto& s : segments_) {
             out.insert(out.end(), s.header.begin(), s.header.end());
             if (sequential_) out.insert(out.end(), s.data.begin(), s.data.end());
@@ -54,13 +54,13 @@ public:
 private:
     void add(uint32_t type, uint32_t page, bool wide, const kdtest::Bytes& data) {
         Segment s{{}, data, page, type};
-        kdtest::putBE32(s.header, uint32_t(segments_.size()));
+        kdtest::putBE(s.header, uint32_t(segments_.size()), 4);
         s.header.insert(s.header.end(), {uint8_t(type | (wide ? 0x40 : 0)), 0});  // no referred-to segments
         if (wide)
-            kdtest::putBE32(s.header, page);
+            kdtest::putBE(s.header, page, 4);
         else
             s.header.push_back(uint8_t(page));
-        kdtest::putBE32(s.header, uint32_t(data.size()));
+        kdtest::putBE(s.header, uint32_t(data.size()), 4);
         segments_.push_back(s);
     }
 

@@ -23,22 +23,22 @@ Bytes greys(uint8_t tint) {
 // An OS/2 array holding a core-header (12-byte) bitmap of 300 x 7.
 Bytes os2Array() {
     Bytes b{'B', 'A'};
-    for (uint32_t v : {40u, 0u, 0u}) put32(b, v);
-    for (uint32_t v : {0x4D42u, 0u, 0u, 0u, 0u}) put16(b, v);  // inner type, size, reserved
-    for (uint32_t v : {14 + 14 + 12 + 6, 12}) put32(b, v);      // pixel offset, header size
-    for (uint32_t v : {300u, 7u, 1u, 1u}) put16(b, v);
+    for (uint32_t v : {40u, 0u, 0u}) putLE(b, v, 4);
+    for (uint32_t v : {0x4D42u, 0u, 0u, 0u, 0u}) putLE(b, v, 2);  // inner type, size, reserved
+    for (uint32_t v : {14 + 14 + 12 + 6, 12}) putLE(b, v, 4);      // pixel offset, header size
+    for (uint32_t v : {300u, 7u, 1u, 1u}) putLE(b, v, 2);
     b.insert(b.end(), {0, 0, 0, 255, 255, 255});
     return b;
 }
 Bytes placeable(uint16_t unitsPerInch, uint8_t key = 0xC6) {
     Bytes b{0xD7, 0xCD, key, 0x9A, 0, 0};
-    for (int v : {-100, -50, 900, 950}) put16(b, uint32_t(v) & 0xFFFF);
-    put16(b, unitsPerInch);
+    for (int v : {-100, -50, 900, 950}) putLE(b, uint32_t(v), 2);
+    putLE(b, unitsPerInch, 2);
     return b;
 }
 Bytes enhanced(uint8_t second) {
     Bytes b{1, 0, second, 0};
-    for (uint32_t v : {108, 50, 60, 199, 99}) put32(b, v);
+    for (uint32_t v : {108, 50, 60, 199, 99}) putLE(b, v, 4);
     return b;
 }
 Bytes embedded(const TempDir& dir, const char* name, uint32_t compression) {
@@ -69,8 +69,6 @@ TEST(Recognition, KindSizeBitsAndGreyOfEveryKind) {
         {"ejpg.bmp", embedded(dir, "e.jpg", 4), 0, 0, 1, 5, 5, 24, 0},
         {"a.jpg", Source("RGB"), 0, 1, 1, 12, 6, 24, 0},
         {"g.jpg", Source("L"), 0, 1, 1, 12, 6, 24, 8},
-        {"sof1.jpg", Source("RGB", {"sof=1"}), 0, 1, 1, 12, 6, 24, 0},
-        {"sof2.jpg", Source("RGB", {"sof=2"}), 0, 1, 1, 12, 6, 24, 0},
         {"sof3.jpg", Source("RGB", {"sof=3"}), 0, 1, 1, 12, 6, 24, 0},
         {"a.png", Source("RGB"), 0, 2, 2, 12, 6, 24, 0},
         {"rgba.png", Source("RGBA"), 0, 2, 2, 12, 6, 24, 0},

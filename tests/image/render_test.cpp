@@ -50,10 +50,9 @@ TEST(Render, EveryWrittenKindMatchesItsSource) {
         const char* name;
         Source image;
         int tolerance;
-    } cases[] = {{"rgb.bmp", Source("RGB"), 1},   {"pal.bmp", Source("P"), 1},     {"grey.bmp", Source("L"), 1},
-                 {"rgb.png", Source("RGB", {"chunks=3"}), 1}, {"pal.png", Source("P"), 1}, {"grey.png", Source("L"), 1},
-                 {"rgba.png", Source("RGBA"), 2}, {"a.jpg", Source("RGB"), 3}, {"a.jp2", Source("RGB"), 3},
-                 {"a.j2k", Source("RGB"), 3}};
+    } cases[] = {{"rgb.bmp", Source("RGB"), 1},    {"pal.bmp", Source("P"), 1},     {"grey.bmp", Source("L"), 1},
+                 {"rgb.png", Source("RGB", {"chunks=3"}), 1}, {"rgba.png", Source("RGBA"), 2},
+                 {"a.jpg", Source("RGB"), 3},     {"a.jp2", Source("RGB"), 3},     {"a.j2k", Source("RGB"), 3}};
     TempDir dir;
     writeSources(dir, cases, 40, 24);
     for (const auto& c : cases)  // a soft mask shows the white paper through
@@ -70,25 +69,10 @@ TEST(Render, CmykJpegColoursWithAndWithoutAdobeMarker) {
     // inverted picture is far beyond this.
     EXPECT_LE(renderOf(dir, dir.file("adobe.jpg"), 32, 16, dir.file("src.png")), 90);
     EXPECT_LE(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png")), 90);
-    // What giving every CMYK JPEG the decode array did:
-    EXPECT_GT(renderOf(dir, dir.file("plain.jpg"), 32, 16, dir.file("src.png"), {12, 0, 1, 17, 1}), 150);
 }
 
-TEST(Render, RunLengthHolesJbig2PageAndHuffmanRows) {
+TEST(Render, Jbig2PageAndHuffmanRows) {
     TempDir dir;
-    Bytes pal(1024, 0), rle;
-    pal[4 * 1 + 2] = 255;  // index 1 red
-    pal[4 * 2 + 0] = 255;  // index 2 blue
-    // Six rows of 4 red, 4 blue and a hole, then the end of the bitmap: the
-    // top two rows are never reached.
-    for (int y = 0; y < 6; ++y) rle.insert(rle.end(), {4, 1, 0, 4, 2, 2, 2, 2, 0, 0});
-    rle.insert(rle.end(), {0, 1});
-    writeFile(dir.file("r.bmp"), bitmapFile(infoHeader(40, 12, 8, 8, 1), pal, rle));
-    const std::string holes = picture(dir, "holes.ppm", 12, 8, [](int x, int y) {
-        return y < 2 || x >= 8 ? Bytes{255, 255, 255} : x < 4 ? Bytes{255, 0, 0} : Bytes{0, 0, 255};
-    });
-    EXPECT_EQ(renderOf(dir, dir.file("r.bmp"), 12, 8, holes), 0);
-
     ASSERT_EQ(runPython("img_tool.py", {"mmr", "32", "16", dir.file("p2.mmr"), dir.file("p2.png")}), 0);
     Jbig2Builder b(true, true);
     b.page(1, 16, 8, Bytes(5, 1));  // other pages' data is never read
@@ -126,7 +110,7 @@ TEST(Metafile, OneStretchedCopyOfTheBitmapThatLibwmfDraws) {
 #else
     const size_t header = 0;  // GDI's disk metafile
 #endif
-    EXPECT_EQ(get32(wmf, header + 6) * 2 + header, wmf.size());
+    EXPECT_EQ(getLE(wmf, header + 6, 4) * 2 + header, wmf.size());
     const auto records = metafileRecords(wmf, header);
     ASSERT_GE(records.size(), 2u);
     EXPECT_EQ(records.back().function, 0u);  // the end record
@@ -136,8 +120,9 @@ TEST(Metafile, OneStretchedCopyOfTheBitmapThatLibwmfDraws) {
         if (r.function != 0x0F43 && r.function != 0x0B41) continue;
         const size_t at = r.params + (r.function == 0x0F43 ? 2 : 0);
         EXPECT_TRUE(dib.empty()) << "one drawing";
-        EXPECT_EQ(get32(wmf, r.params), 0x00CC0020u);
-        EXPECT_EQ(std::vector<uint32_t>({get16(wmf, at + 12), get16(wmf, at + 14), get16(wmf, at + 16), get16(wmf, at + 18)}),
+        EXPECT_EQ(getLE(wmf, r.params, 4), 0x00CC0020u);
+        EXPECT_EQ(std::vector<uint32_t>({getLE(wmf, at + 12, 2), getLE(wmf, at + 14, 2), getLE(wmf, at + 16, 2),
+                                         getLE(wmf, at + 18, 2)}),
                   std::vector<uint32_t>({48, 64, 0, 0}));
         dib.assign(wmf.begin() + long(at + 20), wmf.begin() + long(r.end));
     }
@@ -148,8 +133,8 @@ TEST(Metafile, OneStretchedCopyOfTheBitmapThatLibwmfDraws) {
 #else
     // libwmf does not draw GDI's 32-bit bit-field DIB: Pillow reads the
     // record's DIB as a bitmap file instead.
-    const uint32_t bits = get16(dib, 14), colours = get32(dib, 32);
-    const size_t pixels = get32(dib, 0) + (get32(dib, 16) == 3 ? 12 : 0) +
+    const uint32_t bits = getLE(dib, 14, 2), colours = getLE(dib, 32, 4);
+    const size_t pixels = getLE(dib, 0, 4) + (getLE(dib, 16, 4) == 3 ? 12 : 0) +
                           4 * (bits <= 8 ? (colours ? colours : 1u << bits) : colours);
     writeFile(dir.file("drawn.bmp"), bitmapFile(Bytes(dib.begin(), dib.begin() + long(pixels)), {},
                                                 Bytes(dib.begin() + long(pixels), dib.end())));

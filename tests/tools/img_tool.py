@@ -4,8 +4,8 @@
 #   gen MODE W H OUT [key=value ...]   pattern image, format from OUT's extension;
 #       keys: bits=16 ct=C or chunks=N (a PNG written by hand as tpng does, every filter
 #       type, its image data in N chunks), colors=N (P), opaque=1 (RGBA),
-#       quality=Q, adobe=0 (no APP14 in a JPEG), invert=1 (CMYK), sof=N (another
-#       JPEG frame marker), compression=... (TIFF)
+#       adobe=0 (no APP14 in a JPEG), invert=1 (CMYK), sof=N (another
+#       JPEG frame marker)
 #   samples IMG MODE OUT       Pillow's decoding as raw bytes (a Pillow mode, A for
 #       alpha, RAW16 for the big-endian samples of a hand-written PNG)
 #   render OUT.png key=value ...   dobmp's files in a PDF rendered by pdftoppm
@@ -17,10 +17,10 @@
 #   scanpng W H CT SCAN OUT    8-bit PNG of scanlines as the filter exports write them
 #   mmr W H OUT EXPECTED.png   T.6 data of a black-and-white pattern, and the pattern
 #   wmf WMF OUT.png W H        a metafile drawn by libwmf (wmf2gd)
-#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..] [pillow=1]   PNG of any
+#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..]   PNG of any
 #       colour type and depth, Adam7 when interlace=1, with a tRNS chunk: trns=key
 #       keys the colour of pixel (0, 0); a list gives palette alphas (CT 3) or raw
-#       16-bit values; pillow=1 lets Pillow write it (8-bit, not interlaced)
+#       16-bit values
 #   tcheck PNG key=value ...   dobmp's files (keys as for render) rendered over a
 #       coloured page; prints the largest difference from the PNG composited on
 #       that colour by Pillow, or by ImageMagick (libpng) when it has a tRNS chunk
@@ -83,7 +83,7 @@ def centres(big_path, w, h, out):
 def gen(mode, w, h, out, o):
     ext = os.path.splitext(out)[1].lower()
     if ext == '.png' and ('bits' in o or 'chunks' in o):
-        ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'LA': 4, 'RGBA': 6}[mode]))
+        ct = int(o.get('ct', {'L': 0, 'RGB': 2, 'P': 3, 'LA': 4, 'RGBA': 6}[mode]))
         return tpng(ct, int(o.get('bits', '8')), w, h, out, o)
     base = Image.new('RGBA', (w, h))
     base.putdata([pattern(x, y) for y in range(h) for x in range(w)])
@@ -98,9 +98,8 @@ def gen(mode, w, h, out, o):
         img = base.convert('L').point(lambda v: 255 if v > 110 else 0).convert('1')
     else:
         img = (rgb if o.get('opaque') == '1' else base).convert(mode)
-    kw = {'.png': {'optimize': False}, '.jpg': {'quality': int(o.get('quality', '95')), 'subsampling': 0},
-          '.jp2': {'irreversible': False}, '.j2k': {'irreversible': False, 'no_jp2': True},
-          '.tif': {'compression': o['compression']} if 'compression' in o else {}}.get(ext, {})
+    kw = {'.png': {'optimize': False}, '.jpg': {'quality': 95, 'subsampling': 0}, '.jp2': {'irreversible': False},
+          '.j2k': {'irreversible': False, 'no_jp2': True}}.get(ext, {})
     img.save(out, **kw)
     data = open(out, 'rb').read()
     if o.get('adobe') == '0':
@@ -250,13 +249,6 @@ def tpng(ct, bits, w, h, out, o):
         trns = ','.join(str(tpng_sample(ct, bits, 0, 0, c)) for c in range(n))
     values = [int(v) for v in trns.split(',')] if trns else []
     chunk = bytes(values) if ct == 3 else struct.pack('>%dH' % len(values), *values)
-    if o.get('pillow') == '1':
-        img = Image.new({0: 'L', 2: 'RGB', 3: 'P'}[ct], (w, h))
-        img.frombytes(b''.join(tpng_rows(ct, bits, range(w), range(h))[0]))
-        if ct == 3:
-            img.putpalette(palette)
-        img.save(out, transparency=chunk if ct == 3 else values[0] if ct == 0 else tuple(values), optimize=False)
-        return
     passes = ADAM7 if o.get('interlace') == '1' else [(0, 0, 1, 1)]
     raw = b''
     for x0, y0, dx, dy in passes:
@@ -279,10 +271,8 @@ def tcheck(png, o):
                             '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
             want = Image.open(tmp + '/want.png').convert('RGB')
         else:
-            img = Image.open(png)
-            if img.mode in ('I', 'I;16'):
-                img = img.point(lambda v: v * (1 / 256.0)).convert('L')
-            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img.convert('RGBA')).convert('RGB')
+            img = Image.open(png).convert('RGBA')
+            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img).convert('RGB')
     print('max difference %d' % max(max(abs(a - b) for a, b in zip(p, q)) for p, q in zip(got.getdata(), want.getdata())))
 
 
