@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -110,14 +109,4 @@ BENCHMARK(BM_KdlibPlatform)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    // The cmap reader's line on standard output would bury the table: the
-    // table goes to standard error, standard output to /dev/null.
-    benchmark::ConsoleReporter display;
-    display.SetOutputStream(&std::cerr);
-    display.SetErrorStream(&std::cerr);
-    if (!std::freopen("/dev/null", "w", stdout)) return 1;
-    benchmark::RunSpecifiedBenchmarks(&display);
-    return 0;
-}
+BENCHMARK_MAIN();
