@@ -27,9 +27,15 @@ const Case kCases[] = {
     // Every colour type and depth, interlaced, sizes whose passes are partly empty.
     {0, 1, 13, 11, "interlace=1", 17, '-'},
     {0, 4, 1, 1, "interlace=1", 17, '-'},
+    {0, 16, 5, 9, "interlace=1", 14, '-'},
+    {2, 8, 13, 11, "interlace=1", 17, '-'},
     {2, 16, 6, 5, "interlace=1", 17, '-'},
+    {3, 1, 13, 11, "interlace=1", 17, '-'},
     {3, 2, 7, 1, "interlace=1", 17, '-'},
+    {3, 4, 2, 7, "interlace=1", 17, '-'},
+    {4, 8, 13, 11, "interlace=1", 17, 's'},
     {4, 16, 5, 4, "interlace=1", 17, 's'},
+    {6, 8, 13, 11, "interlace=1", 17, 's'},
     {6, 16, 9, 9, "interlace=1", 14, 's'},
     // Colour keys: a /Mask array up to 8 bits, a soft mask at 16 (readers
     // compare a 16-bit key with the high bytes only, or not at all).
@@ -40,6 +46,10 @@ const Case kCases[] = {
     {0, 16, 13, 11, "trns=5", 14, '%'},
     {2, 8, 13, 11, "trns=key", 17, 'k'},
     {2, 16, 13, 11, "trns=key interlace=1", 17, 's'},
+    // The same kinds as Pillow writes them.
+    {0, 8, 13, 11, "trns=key pillow=1", 17, 'k'},
+    {2, 8, 13, 11, "trns=key pillow=1", 17, 'k'},
+    {3, 8, 13, 11, "trns=0,128 pillow=1", 17, 's'},
     // Palette alphas, passed through or interlaced.
     {3, 1, 13, 11, "trns=0", 17, 's'},
     {3, 2, 13, 11, "trns=0,128,255,60 interlace=1", 17, 's'},

@@ -17,10 +17,10 @@
 #   scanpng W H CT SCAN OUT    8-bit PNG of scanlines as the filter exports write them
 #   mmr W H OUT EXPECTED.png   T.6 data of a black-and-white pattern, and the pattern
 #   wmf WMF OUT.png W H        a metafile drawn by libwmf (wmf2gd)
-#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..]   PNG of any
+#   tpng CT BITS W H OUT [interlace=1] [trns=key|A,B,..] [pillow=1]   PNG of any
 #       colour type and depth, Adam7 when interlace=1, with a tRNS chunk: trns=key
 #       keys the colour of pixel (0, 0); a list gives palette alphas (CT 3) or raw
-#       16-bit values
+#       16-bit values; pillow=1 lets Pillow write it (8-bit, not interlaced)
 #   tcheck PNG key=value ...   dobmp's files (keys as for render) rendered over a
 #       coloured page; prints the largest difference from the PNG composited on
 #       that colour by Pillow, or by ImageMagick (libpng) when it has a tRNS chunk
@@ -249,6 +249,13 @@ def tpng(ct, bits, w, h, out, o):
         trns = ','.join(str(tpng_sample(ct, bits, 0, 0, c)) for c in range(n))
     values = [int(v) for v in trns.split(',')] if trns else []
     chunk = bytes(values) if ct == 3 else struct.pack('>%dH' % len(values), *values)
+    if o.get('pillow') == '1':
+        img = Image.new({0: 'L', 2: 'RGB', 3: 'P'}[ct], (w, h))
+        img.frombytes(b''.join(tpng_rows(ct, bits, range(w), range(h))[0]))
+        if ct == 3:
+            img.putpalette(palette)
+        img.save(out, transparency=chunk if ct == 3 else values[0] if ct == 0 else tuple(values), optimize=False)
+        return
     passes = ADAM7 if o.get('interlace') == '1' else [(0, 0, 1, 1)]
     raw = b''
     for x0, y0, dx, dy in passes:
@@ -271,8 +278,10 @@ def tcheck(png, o):
                             '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
             want = Image.open(tmp + '/want.png').convert('RGB')
         else:
-            img = Image.open(png).convert('RGBA')
-            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img).convert('RGB')
+            img = Image.open(png)
+            if img.mode in ('I', 'I;16'):  # 16-bit grey: Pillow keeps it whole
+                img = img.point(lambda v: v * (1 / 256.0)).convert('L')
+            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img.convert('RGBA')).convert('RGB')
     print('max difference %d' % max(max(abs(a - b) for a, b in zip(p, q)) for p, q in zip(got.getdata(), want.getdata())))
 
 
