@@ -10,28 +10,18 @@
 #include <string>
 
 #include "truetype/cff_subset.h"
+#include "fuzz_files.h"
 
 namespace {
 
-std::string tablePath;
-std::string subsetPath;
+const std::string tablePath = kdfuzz::scratchPath("cff", ".cff");
+const std::string subsetPath = kdfuzz::scratchPath("cff", ".subset");
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string base = folder + "/kdlib_fuzz_cff_" + std::to_string(getpid());
-    tablePath = base + ".cff";
-    subsetPath = base + ".subset";
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(tablePath.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    f = std::fopen(tablePath.c_str(), "rb");
+    if (!kdfuzz::writeInput(tablePath, data, size)) return 0;
+    FILE* f = std::fopen(tablePath.c_str(), "rb");
     if (!f) return 0;
     kd::FontSource source;
     source.useFontFile(f);

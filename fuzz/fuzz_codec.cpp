@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kdlib.h"
+#include "fuzz_files.h"
 
 namespace {
 
@@ -25,10 +26,7 @@ const std::string& workDir() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string in = workDir() + "/in";
     const std::string out = workDir() + "/out";
-    std::FILE* f = std::fopen(in.c_str(), "wb");
-    if (!f) return 0;
-    if (size > 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!kdfuzz::writeInput(in, data, size)) return 0;
 
     esab64(in.c_str(), out.c_str());
     unzipFile(in.c_str(), out.c_str());

@@ -7,15 +7,12 @@
 #include <string>
 
 #include "kdlib.h"
+#include "fuzz_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string base = "/tmp/kdlib-fuzz-dobmp-" + std::to_string(getpid());
-    static const std::string image = base + ".img", out = base + ".data", mask = base + ".mask",
-                             side = base + ".side";
-    FILE* f = fopen(image.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
+    static const std::string image = kdfuzz::scratchPath("dobmp", ".img"), out = kdfuzz::scratchPath("dobmp", ".data"),
+                             mask = kdfuzz::scratchPath("dobmp", ".mask"), side = kdfuzz::scratchPath("dobmp", ".side");
+    if (!kdfuzz::writeInput(image, data, size)) return 0;
     for (int32_t version : {14, 17}) {
         int16_t w, h;
         int32_t smask = 0, sideObj = 0;

@@ -9,11 +9,12 @@
 #include <string>
 
 #include "truetype/truetype_font.h"
+#include "fuzz_files.h"
 
 namespace {
 
-std::string fontPath;
-std::string subsetPath;
+const std::string fontPath = kdfuzz::scratchPath("truetype", ".ttf");
+const std::string subsetPath = kdfuzz::scratchPath("truetype", ".subset");
 
 template <class Op>
 void withFont(const char* faceName, Op op) {
@@ -29,21 +30,8 @@ void withFont(const char* faceName, Op op) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // A memory-backed folder when there is one: every input is written to a
-    // file and read back several times.
-    std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string base = folder + "/kdlib_fuzz_truetype_" + std::to_string(getpid());
-    fontPath = base + ".ttf";
-    subsetPath = base + ".subset";
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(fontPath.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!kdfuzz::writeInput(fontPath, data, size)) return 0;
 
     std::string mask(256, ' ');
     for (size_t c = 0; c < 256; c += 3) mask[c] = '!';
