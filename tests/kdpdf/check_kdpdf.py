@@ -259,27 +259,23 @@ def pictures(out, tmp):
         check(same, "%s differs from its source" % path)
 
 
-def pdfjs(path, password=None):
+def pdfjs_check(kdpdf, out):
     node = shutil.which("node")
     if not node or not os.path.isdir(os.path.join(PDFJS, "node_modules", "pdfjs-dist")):
-        check(False, "pdf.js is not installed (run scripts/setup.sh)")
-        return None, [], []
+        return check(False, "pdf.js is not installed (run scripts/setup.sh)")
     # The script runs beside its node_modules so that its import resolves.
     script = os.path.join(PDFJS, "extract.mjs")
     shutil.copyfile(PDFJS_SCRIPT, script)
-    r = run([node, script, path] + ([password] if password else []))
-    # Only the missing optional canvas is expected to be mentioned; and pdf.js
-    # copies glyph 0 to a new glyph number, for which a font with 65535 glyphs
-    # (Noto CJK; subsets keep every glyph number) has none.
-    noise = [l for l in r.stderr.decode(errors="replace").splitlines() if l.strip() and not re.search(
-        r"napi-rs/canvas|polyfill|Require stack|^- |pdf\.mjs|Not enough space in charstrings to duplicate", l)]
-    return r.returncode, [json.loads(l) for l in r.stdout.decode().splitlines() if l.startswith("{")], noise
-
-
-def pdfjs_check(kdpdf, out):
     for name in ("sample", "report", "enc", "cjk", "nimbus"):
-        rc, pages, noise = pdfjs(files(out)[name], USER if name == "enc" else None)
-        check(rc == 0 and len(pages) == PAGES[name], "pdf.js %s: exit %s, %d pages" % (name, rc, len(pages)))
+        r = run([node, script, files(out)[name]] + ([USER] if name == "enc" else []))
+        pages = [json.loads(l) for l in r.stdout.decode().splitlines() if l.startswith("{")]
+        # Only the missing optional canvas is expected to be mentioned; and pdf.js
+        # copies glyph 0 to a new glyph number, for which a font with 65535 glyphs
+        # (Noto CJK; subsets keep every glyph number) has none.
+        noise = [l for l in r.stderr.decode(errors="replace").splitlines() if l.strip() and not re.search(
+            r"napi-rs/canvas|polyfill|Require stack|^- |pdf\.mjs|Not enough space in charstrings to duplicate", l)]
+        check(r.returncode == 0 and len(pages) == PAGES[name],
+              "pdf.js %s: exit %s, %d pages" % (name, r.returncode, len(pages)))
         check(not noise, "pdf.js %s warned: %s" % (name, noise[:5]))
         expect_content("pdf.js", name, "\n".join(p["text"] for p in pages))
 

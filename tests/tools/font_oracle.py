@@ -4,10 +4,8 @@
 # PATH#INDEX.
 #
 #   facts FONT CHARS, advances FONT HEX_UTF8
-#                     unitsPerEm (and upem), winAscent, winDescent, ascender, descender, lineGap,
-#                     fsType, firstChar, lastChar, family, fullName, advance_CODE of each character,
-#                     vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP, and the advances and glyphs
-#                     (-1: missing, advance of glyph 0) of the characters
+#                     upem, fsType, fullName, vertical WINASC WINDESC ASCENDER DESCENDER LINEGAP,
+#                     and the advances and glyphs (-1: missing, advance of glyph 0) of the characters
 #   descriptor FONT   BYTEOFFSET VALUE for each integer of the font descriptor record (thousandths
 #                     of the em, truncated toward zero), then full HEX and family HEX
 #   codepage CP       table U0 .. U255: the characters of a Windows code page's codes, 0 for none
@@ -52,17 +50,10 @@ def advance(font, ch):
 
 # The keys of both commands, facts and advances.
 def facts(font, text):
-    os2, hhea, cmap, upem = font["OS/2"], font["hhea"], font.getBestCmap(), font["head"].unitsPerEm
-    for key, value in (("unitsPerEm", upem), ("upem", upem), ("winAscent", os2.usWinAscent),
-                       ("winDescent", os2.usWinDescent), ("ascender", hhea.ascent), ("descender", hhea.descent),
-                       ("lineGap", hhea.lineGap), ("fsType", os2.fsType), ("firstChar", os2.usFirstCharIndex),
-                       ("lastChar", os2.usLastCharIndex)):
-        print(key, value)
-    for key, nid in (("family", 1), ("fullName", 4)):
-        name = font["name"].getName(nid, 3, 1, 0x409)
-        print(key, name.toUnicode() if name else "")
-    for ch in text:
-        print("advance_%d" % ord(ch), advance(font, ch))
+    os2, hhea, cmap, name = font["OS/2"], font["hhea"], font.getBestCmap(), font["name"].getName(4, 3, 1, 0x409)
+    print("upem", font["head"].unitsPerEm)
+    print("fsType", os2.fsType)
+    print("fullName", name.toUnicode() if name else "")
     print("vertical", os2.usWinAscent, os2.usWinDescent, hhea.ascent, hhea.descent, hhea.lineGap)
     print("advances", *(advance(font, ch) for ch in text))
     print("glyphs", *(font.getGlyphID(cmap[ord(ch)]) if ord(ch) in cmap else -1 for ch in text))

@@ -154,10 +154,9 @@ TEST(UndefinedCodes, CodePageUndefinedCodesJoinTheMissingList) {
 TEST(DiagnosticLog, TraceOnlyWhenEnabledAndNeverChangesResults) {
     // Off, on, and on towards a folder that does not exist.
     TempDir dir;
-    const std::string logs[] = {"", dir.file("loud.log"), dir.file("no/such/dir/x.log")};
     std::vector<Bytes> subsets;
     ASSERT_FALSE(kd::DiagLog::developerSwitchOn());
-    for (const std::string& log : logs) {
+    for (const std::string& log : {std::string(), dir.file("loud.log"), dir.file("no/such/dir/x.log")}) {
         kd::TrueTypeFont font("DejaVu Sans", dir.file("quiet.log"));
         if (!log.empty()) font.log().enable(log);
         FILE* f = std::fopen(dejaVuPath().c_str(), "rb");
