@@ -124,9 +124,7 @@ int run(const std::string& command, std::string* output) {
     int status = std::atoi(readText(base + ".rc").c_str());
     if (output) *output = readText(base + ".out");
     std::error_code ec;
-    fs::remove(base + ".rc", ec);
-    fs::remove(base + ".out", ec);
-    fs::remove(base + ".sh", ec);
+    for (const char* ext : {".rc", ".out", ".sh"}) fs::remove(base + ext, ec);
     return status;
 }
 #else

@@ -22,9 +22,8 @@ from fontTools.ttLib.tables._g_l_y_f import Glyph, GlyphComponent
 def box(x0, y0, x1, y1, pen=None):
     pen = pen or TTGlyphPen(None)
     pen.moveTo((x0, y0))
-    pen.lineTo((x0, y1))
-    pen.lineTo((x1, y1))
-    pen.lineTo((x1, y0))
+    for corner in ((x0, y1), (x1, y1), (x1, y0)):
+        pen.lineTo(corner)
     pen.closePath()
     return pen.glyph() if isinstance(pen, TTGlyphPen) else pen.getCharString()
 
