@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,11 +21,10 @@ std::vector<std::string> pythonDecodes(const std::string& bytes, const std::vect
     kdtest::writeFile(dir.file("bytes"), bytes);
     std::vector<std::string> args{"decode", dir.file("bytes")};
     for (unsigned cp : codePages) args.push_back(std::to_string(cp));
-    std::string out;
-    EXPECT_EQ(kdtest::runPython("unicode_oracle.py", args, &out), 0);
-    std::istringstream lines(out);
+    const kdtest::OracleAnswer answer = kdtest::runOracle("unicode_oracle.py", args);
+    EXPECT_EQ(answer.status, 0);
     std::vector<std::string> decoded(codePages.size());
-    for (auto& line : decoded) std::getline(lines, line);
+    for (size_t i = 0; i < decoded.size() && i < answer.lines.size(); ++i) decoded[i] = answer.lines[i].first;
     return decoded;
 }
 

@@ -21,11 +21,7 @@ std::string escape(const std::string& text, const char* lineBreak, char* usedMap
 std::string unescape(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\') {
-            out += s[i];
-            continue;
-        }
-        const size_t k = std::string("nrtbf").find(s[++i]);
+        const size_t k = s[i] == '\\' ? std::string("nrtbf").find(s[++i]) : std::string::npos;
         out += k == std::string::npos ? s[i] : "\n\r\t\b\f"[k];
     }
     return out;
@@ -59,10 +55,10 @@ TEST(PdfStrings, Escapes) {
 TEST(PdfStrings, UsedByteMap) {
     std::string map(256, ' '), all;
     escape("AA", "", map.data());
+    escape("", "", map.data());
     EXPECT_EQ(map, std::string(65, ' ') + "!" + std::string(190, ' '));
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     escape(all, "", map.data());
-    escape("", "", map.data());
     EXPECT_EQ(map, std::string(256, '!'));
     std::string off(256, '\0');
     escape(all, "", off.data());

@@ -1,12 +1,11 @@
-// What the wrap and trim tests know about DejaVu Sans, read by fontTools,
-// and the widths the library must report for a text at a given size.
+// What the wrap, trim and font request tests know about DejaVu Sans, read by
+// fontTools.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
-#include <sstream>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,33 +21,19 @@ struct FontFacts {
 };
 
 inline FontFacts readFacts(const std::string& utf8Text) {
-    std::string out;
-    int status = kdtest::runPython("font_oracle.py", {"advances", kdtest::dejaVuPath(), kdtest::hexOf(utf8Text)}, &out);
-    EXPECT_EQ(status, 0);
-    FontFacts f;
-    std::istringstream in(out);
-    std::string word;
-    while (in >> word) {
-        if (word == "upem") in >> f.upem;
-        else if (word == "vertical")
-            in >> f.winAscent >> f.winDescent >> f.hheaAscender >> f.hheaDescender >> f.lineGap;
-        else if (word == "advances" || word == "glyphs") {
-            std::string rest;
-            std::getline(in, rest);
-            std::istringstream values(rest);
-            int v;
-            while (values >> v) (word == "glyphs" ? f.glyphs : f.advances).push_back(v);
-        }
-    }
-    return f;
+    const kdtest::OracleAnswer answer =
+        kdtest::runOracle("font_oracle.py", {"advances", kdtest::dejaVuPath(), kdtest::hexOf(utf8Text)});
+    EXPECT_EQ(answer.status, 0);
+    auto ints = [&](const char* key) {
+        const std::vector<long long> values = kdtest::numbers(answer[key]);
+        return std::vector<int>(values.begin(), values.end());
+    };
+    auto one = [&](const char* key) { return std::atoi(answer[key].c_str()); };
+    return {one("upem"),     one("winAscent"), one("winDescent"), one("ascender"),
+            one("descender"), one("lineGap"),  ints("advances"),  ints("glyphs")};
 }
 
 // Pixels per em of the tenfold font on the 96-dpi display.
 inline int tenfoldPpem(float size) { return static_cast<int>(size * 10) * 96 * 10 / 720; }
-
-// A character's advance in whole pixels.
-inline long pixels(const FontFacts& f, int index, int ppem) {
-    return std::lround(static_cast<double>(f.advances.at(index)) * ppem / f.upem);
-}
 
 }  // namespace wraptest
