@@ -28,9 +28,9 @@ inline FontFacts readFacts(const std::string& utf8Text) {
         const std::vector<long long> values = kdtest::numbers(answer[key]);
         return std::vector<int>(values.begin(), values.end());
     };
-    auto one = [&](const char* key) { return std::atoi(answer[key].c_str()); };
-    return {one("upem"),     one("winAscent"), one("winDescent"), one("ascender"),
-            one("descender"), one("lineGap"),  ints("advances"),  ints("glyphs")};
+    const std::vector<int> v = ints("vertical");  // winAscent winDescent ascender descender lineGap
+    return {std::atoi(answer["upem"].c_str()), v.at(0), v.at(1), v.at(2), v.at(3), v.at(4), ints("advances"),
+            ints("glyphs")};
 }
 
 // Pixels per em of the tenfold font on the 96-dpi display.
