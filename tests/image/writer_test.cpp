@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "common/file_exports.h"
 #include "image/image_support.h"
 #include "image/jbig2_builder.h"
 #include "kdlib.h"
