@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -98,6 +99,20 @@ inline Output runDobmp(const TempDir& dir, const std::string& image, const Dobmp
         *dict = s.header, *data = s.data;
     }
     return o;
+}
+
+// dobmp's files `o` wrapped in a PDF, rendered by poppler and compared by
+// img_tool.py (`args`: render or tcheck and their own keys): the largest
+// channel difference, or 999 when that failed.
+inline int renderedDifference(const Output& o, std::vector<std::string> args, int32_t lengthObj = 12) {
+    args.insert(args.end(), {"data=" + o.dataPath, "length=" + std::to_string(o.result),
+                             "lengthobj=" + std::to_string(lengthObj)});
+    if (o.smaskObj > 0 && o.dict.find("\r\n /SMask") != std::string::npos) args.push_back("mask=" + o.maskPath);
+    if (o.sideObj != -7) args.insert(args.end(), {"side=" + o.sidePath, "sideobj=" + std::to_string(o.sideObj)});
+    std::string report;
+    runPython("img_tool.py", args, &report);
+    int worst = 999;
+    return std::sscanf(report.c_str(), "max difference %d", &worst) == 1 ? worst : 999;
 }
 
 }  // namespace imgtest

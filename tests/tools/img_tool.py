@@ -7,13 +7,14 @@
 #       adobe=0 (no APP14 in a JPEG), invert=1 (CMYK), sof=N (another
 #       JPEG frame marker)
 #   samples IMG MODE OUT       Pillow's decoding as raw bytes (a Pillow mode, A for
-#       alpha, RAW16 for the big-endian samples of a hand-written PNG)
+#       alpha)
 #   render OUT.png key=value ...   dobmp's files in a PDF rendered by pdftoppm
 #       (keys: data, length, lengthobj, width, height, mask, side, sideobj;
-#       compare=IMG white=... interior=... to compare the rendering with IMG)
-#   compare A B TOL [white=1] [interior=1]   largest channel difference (B over
-#       white paper when white=1; only the inner pixels of the pattern's 8-pixel
-#       blocks when interior=1); exit 1 when over TOL
+#       page=1 for a coloured page under it, compare=IMG interior=... to compare the
+#       rendering with IMG)
+#   compare A B TOL [page=1] [interior=1]   largest channel difference (B over
+#       white paper, or over the page's colour when page=1; only the inner pixels
+#       of the pattern's 8-pixel blocks when interior=1); exit 1 when over TOL
 #   scanpng W H CT SCAN OUT    8-bit PNG of scanlines as the filter exports write them
 #   mmr W H OUT EXPECTED.png   T.6 data of a black-and-white pattern, and the pattern
 #   wmf WMF OUT.png W H        a metafile drawn by libwmf (wmf2gd)
@@ -115,12 +116,7 @@ def gen(mode, w, h, out, o):
 
 def samples(path, mode, out):
     img = Image.open(path)
-    if mode == 'RAW16':
-        w, h, bits, ct = struct.unpack('>IIBB', open(path, 'rb').read()[16:26])
-        data = b''.join(tpng_rows(ct, bits, range(w), range(h))[0])
-    else:
-        data = (img.getchannel('A') if mode == 'A' else img.convert(mode)).tobytes()
-    open(out, 'wb').write(data)
+    open(out, 'wb').write((img.getchannel('A') if mode == 'A' else img.convert(mode)).tobytes())
 
 
 def stream_object(path, length=None, pack=False):
@@ -168,10 +164,11 @@ def render(out, o):
 
 
 def compare(a, b, tol, o):
-    ia, ib = Image.open(a).convert('RGB'), Image.open(b).convert('RGBA')
-    if o.get('white') == '1':
-        ib = Image.alpha_composite(Image.new('RGBA', ib.size, (255, 255, 255, 255)), ib)
-    ib = ib.convert('RGB')
+    ia, ib = Image.open(a).convert('RGB'), Image.open(b)
+    if ib.mode in ('I', 'I;16'):  # 16-bit grey: Pillow keeps it whole
+        ib = ib.point(lambda v: v * (1 / 256.0)).convert('L')
+    paper = Image.new('RGBA', ib.size, (PAGE if o.get('page') == '1' else (255, 255, 255)) + (255,))
+    ib = Image.alpha_composite(paper, ib.convert('RGBA')).convert('RGB')
     if ia.size != ib.size:
         print('size %s != %s' % (ia.size, ib.size))
         return 1
@@ -271,18 +268,12 @@ def tpng(ct, bits, w, h, out, o):
 def tcheck(png, o):
     w, h = Image.open(png).size
     with tempfile.TemporaryDirectory() as tmp:
-        render(tmp + '/got.png', dict(o, width=str(w), height=str(h), page='1'))
-        got = Image.open(tmp + '/got.png').convert('RGB')
+        want = png
         if b'tRNS' in open(png, 'rb').read():
+            want = tmp + '/want.png'
             subprocess.run(['/usr/bin/convert', png, '-colorspace', 'sRGB', '-background', 'rgb%s' % (PAGE,),
-                            '-alpha', 'remove', '-depth', '8', 'PNG24:' + tmp + '/want.png'], check=True)
-            want = Image.open(tmp + '/want.png').convert('RGB')
-        else:
-            img = Image.open(png)
-            if img.mode in ('I', 'I;16'):  # 16-bit grey: Pillow keeps it whole
-                img = img.point(lambda v: v * (1 / 256.0)).convert('L')
-            want = Image.alpha_composite(Image.new('RGBA', (w, h), PAGE + (255,)), img.convert('RGBA')).convert('RGB')
-    print('max difference %d' % max(max(abs(a - b) for a, b in zip(p, q)) for p, q in zip(got.getdata(), want.getdata())))
+                            '-alpha', 'remove', '-depth', '8', 'PNG24:' + want], check=True)
+        render(tmp + '/got.png', dict(o, width=str(w), height=str(h), page='1', compare=want))
 
 
 def batch(path):
