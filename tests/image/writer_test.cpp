@@ -3,8 +3,7 @@
 // handed back; then what the pass-through kinds put behind the dictionary.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
+#include <cstdio>
 
 #include "image/image_support.h"
 #include "image/jbig2_builder.h"
